@@ -1,0 +1,21 @@
+// The few file-system operations the program needs, on narrow paths in the
+// platform's narrow encoding (the ANSI code page on Windows, UTF-8 elsewhere).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// True when the attribute query for the path succeeds (file or directory).
+[[nodiscard]] bool FileExists(const std::string& path);
+
+// Removes a file with the runtime's remove(); false when that fails (a
+// directory is never removed).
+[[nodiscard]] bool RemoveFile(const std::string& path);
+
+// Size of the file in bytes, or -1 when the attribute query fails. One
+// attempt, no logging; QueryFileSize adds the retries.
+int64_t FileSizeOnce(const std::string& path);
+
+// The temporary directory as the system reports it (may lack a trailing
+// separator), or empty when it cannot be had.
+std::string TemporaryDirectory();

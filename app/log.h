@@ -1,0 +1,57 @@
+// Diagnostic log: one line per call, appended to log.txt in the temporary
+// directory. Every call is a no-op costing one flag test while VerboseLogging
+// is off. Callable from any thread: each line is formatted in a buffer of the
+// calling thread and written with one stream call, then flushed, so lines of
+// different threads never mix.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+// Off at process start; switched on once after the single-instance check and
+// never switched off.
+extern std::atomic<bool> VerboseLogging;
+
+void SetLogPath(const std::string& path);
+const std::string& LogPath();
+
+// Reopens the standard error stream onto the log path for appending. When the
+// file cannot be opened every later line is lost silently.
+void OpenLog();
+
+// Flushes the log stream (used before the process is terminated).
+void FlushLog();
+
+// "YYYY-MM-DD HH:MM:SS" in local time; month, day and time fields two digits.
+std::string LogTimestamp();
+
+// Writes "[timestamp] text\n".
+void LogLine(const std::string& text);
+void LogLine(const char* text);
+
+// printf-style body; the format carries its own trailing newline.
+void LogFormat(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Wide body. On Windows each character is written as one ISO 8859-1 byte and
+// the body is cut at the first character outside that range; elsewhere the
+// body is written as UTF-8.
+void LogFormatW(const wchar_t* format, ...);
+
+void LogStartBanner();
+void LogEndBanner();
+
+// Pure helpers, exposed for tests.
+struct LogClock {
+  int year, month, day, hour, minute, second;
+};
+std::string FormatLogTimestamp(const LogClock& clock);
+// Encodes a wide body for the log as described at LogFormatW.
+std::string EncodeWideLogText(const std::wstring& body);
+
+// Sends every later line to stream instead of the log file (tests).
+void RedirectLogForTesting(std::FILE* stream);

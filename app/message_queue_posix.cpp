@@ -1,0 +1,101 @@
+#include "app/message_queue_posix.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+
+#include "app/thread.h"
+#include "app/ticks.h"
+#include "app/wait.h"
+
+std::atomic<WindowHandle> TheMainWindow{nullptr};
+
+namespace {
+std::mutex queuesMutex;
+std::map<uint32_t, std::unique_ptr<ThreadQueue>>& Queues() {
+  static auto* queues = new std::map<uint32_t, std::unique_ptr<ThreadQueue>>;
+  return *queues;
+}
+
+class PosixPump final : public MessagePump {
+ public:
+  uint32_t Ticks() override;
+  bool WaitForInput(uint32_t ms) override { return CurrentThreadQueue().WaitForInput(ms); }
+  void DispatchQueued() override {
+    Message message;
+    while (CurrentThreadQueue().Peek(&message)) DispatchMessageToWindow(message);
+  }
+};
+}  // namespace
+
+uint32_t PosixPump::Ticks() { return TickCount(); }
+
+void ThreadQueue::Post(const Message& message) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(message);
+  }
+  ready_.notify_one();
+}
+
+bool ThreadQueue::WaitForInput(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return ready_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !messages_.empty(); });
+}
+
+bool ThreadQueue::Peek(Message* message) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (messages_.empty()) return false;
+  *message = messages_.front();
+  messages_.pop_front();
+  return true;
+}
+
+bool ThreadQueue::Get(Message* message) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  ready_.wait(lock, [this] { return !messages_.empty(); });
+  *message = messages_.front();
+  messages_.pop_front();
+  return message->message != WM_QUIT_MESSAGE;
+}
+
+ThreadQueue& QueueOfThread(uint32_t threadId) {
+  std::lock_guard<std::mutex> lock(queuesMutex);
+  auto& slot = Queues()[threadId];
+  if (!slot) slot = std::make_unique<ThreadQueue>();
+  return *slot;
+}
+
+ThreadQueue& CurrentThreadQueue() {
+  thread_local ThreadQueue* queue = &QueueOfThread(CurrentThreadId());
+  return *queue;
+}
+
+void DispatchMessageToWindow(const Message& message) {
+  if (message.window == nullptr) return;
+  auto* window = static_cast<PosixWindow*>(message.window);
+  window->proc(message.window, message, window->context);
+}
+
+WindowHandle CreatePosixWindow(WindowProc proc, void* context) {
+  return new PosixWindow{CurrentThreadId(), proc, context};
+}
+
+bool PostThreadMessageTo(uint32_t threadId, const Message& message) {
+  QueueOfThread(threadId).Post(message);
+  return true;
+}
+
+void PostQuitToCurrentThread() { CurrentThreadQueue().Post({nullptr, WM_QUIT_MESSAGE, 0, 0}); }
+
+bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (window == nullptr) return false;
+  auto* target = static_cast<PosixWindow*>(window);
+  QueueOfThread(target->threadId).Post({window, message, wParam, lParam});
+  return true;
+}
+
+MessagePump& ThreadMessagePump() {
+  static PosixPump pump;
+  return pump;
+}

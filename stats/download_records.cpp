@@ -1,0 +1,45 @@
+#include "stats/download_records.h"
+
+StatsSettings TheStatsSettings;
+DownloadPlan TheDownloadPlan;
+
+void SetDownloadPlan(const std::vector<std::string>& urls, const std::vector<int64_t>& sizes,
+                     int64_t resumeOffset, const std::string& downloadDir) {
+  DownloadPlan& plan = TheDownloadPlan;
+  plan.downloadDir = downloadDir;
+  plan.partUrls = urls;
+  plan.partSizes = sizes;
+  for (const std::string& url : plan.partUrls) {
+    std::string target = downloadDir + FileNameFromUrl(url, '/');
+    plan.partialPaths.push_back(target + kPartialSuffix);
+    plan.targetPaths.push_back(std::move(target));
+  }
+  plan.resumeOffset = resumeOffset;
+}
+
+std::string FileNameFromUrl(const std::string& text, char separator) {
+  const auto pos = text.rfind(separator);
+  return pos == std::string::npos ? text : text.substr(pos + 1);
+}
+
+int64_t PlanTotalBytes() {
+  int64_t total = 0;
+  for (int64_t size : TheDownloadPlan.partSizes) total += size;
+  return total;
+}
+
+void ResetDownloadRecordsForTesting() {
+  TheStatsSettings = StatsSettings{};
+  DownloadPlan& plan = TheDownloadPlan;
+  plan.partCount = 0;
+  plan.currentPart = 0;
+  plan.partUrls.clear();
+  plan.partSizes.clear();
+  plan.downloadDir.clear();
+  plan.targetPaths.clear();
+  plan.partialPaths.clear();
+  plan.resumeOffset = 0;
+  plan.totalBytes = 0;
+  plan.baseBytes = 0;
+  plan.downloading = false;
+}

@@ -1,0 +1,59 @@
+// The two process-wide records of one download.
+//
+// StatsSettings is filled once per run on the program thread before any
+// statistics request. DownloadPlan is filled by the communication-file parse
+// on the program thread; the parts loop then advances currentPart and writes
+// baseBytes/totalBytes before each transfer, so the transfer thread reads
+// settled values. currentPart is also read by reports sent from other
+// threads, and downloading is written by the program and UI threads: both are
+// atomics.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct StatsSettings {
+  std::string baseUrl;  // "http://<IPv4>:8101", no path, no trailing slash
+  std::string mid;
+  std::string game;
+  std::string distributor;
+  std::string commFilePath;
+};
+
+struct DownloadPlan {
+  int32_t partCount = 0;
+  std::atomic<int32_t> currentPart{0};
+  std::vector<std::string> partUrls;
+  std::vector<int64_t> partSizes;
+  std::string downloadDir;  // ends in the path separator
+  std::vector<std::string> targetPaths;
+  std::vector<std::string> partialPaths;
+  int64_t resumeOffset = 0;
+  int64_t totalBytes = 0;
+  int64_t baseBytes = 0;
+  std::atomic<bool> downloading{false};
+};
+
+extern StatsSettings TheStatsSettings;
+extern DownloadPlan TheDownloadPlan;
+
+// Suffix of a part's file while it is being downloaded.
+inline constexpr const char* kPartialSuffix = ".q9tovi";
+
+// Stores the parsed lists and derives targetPaths (dir + file name of the URL)
+// and partialPaths (target + ".q9tovi"). The path lists are appended to.
+void SetDownloadPlan(const std::vector<std::string>& urls, const std::vector<int64_t>& sizes,
+                     int64_t resumeOffset, const std::string& downloadDir);
+
+// The text after the last occurrence of separator, or the whole text when it
+// does not occur. Nothing is decoded; query text stays.
+std::string FileNameFromUrl(const std::string& text, char separator);
+
+// Sum of partSizes; 0 for no parts.
+int64_t PlanTotalBytes();
+
+// Puts both records back to their start values (tests; one plan per run in
+// the program).
+void ResetDownloadRecordsForTesting();

@@ -1,0 +1,108 @@
+#include "app/log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "support/log_capture.h"
+#include "support/sandbox.h"
+
+namespace {
+
+TEST(LogTest, TimestampFieldsAreTwoDigitsYearAsIs) {
+  EXPECT_EQ(FormatLogTimestamp({2026, 10, 3, 7, 5, 9}), "2026-10-03 07:05:09");
+  EXPECT_EQ(FormatLogTimestamp({2026, 1, 31, 23, 59, 0}), "2026-01-31 23:59:00");
+  EXPECT_EQ(FormatLogTimestamp({999, 12, 1, 0, 0, 0}), "999-12-01 00:00:00");
+}
+
+TEST(LogTest, LineIsTimestampInBracketsBlankAndBody) {
+  LogCapture capture;
+  LogLine("hello");
+  LogFormat("     Size %lu\n", 42ul);
+  LogLine("--> No download performed!!!\n");
+  const std::string raw = capture.Raw();
+  const std::regex shape(
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] hello\r?\n)"
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\]      Size 42\r?\n)"
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] --> No download performed!!!\r?\n\r?\n)");
+  EXPECT_TRUE(std::regex_match(raw, shape)) << raw;
+}
+
+TEST(LogTest, NothingIsWrittenWhileOff) {
+  LogCapture capture;
+  VerboseLogging = false;
+  LogLine("hidden");
+  LogFormat("%s\n", "hidden");
+  LogFormatW(L"%ls\n", L"hidden");
+  EXPECT_EQ(capture.Raw(), "");
+}
+
+TEST(LogTest, BannersAreExact) {
+  LogCapture capture;
+  LogStartBanner();
+  LogEndBanner();
+  const std::string stars(67, '*');
+  const std::vector<std::string> expected = {
+      "-",
+      stars,
+      "************* Polvex Download Manager Sytem Start *****************",
+      stars,
+      stars,
+      "************* Polvex Download Manager Sytem End *******************",
+      stars};
+  EXPECT_EQ(capture.Bodies(), expected);
+  for (size_t i = 1; i < expected.size(); ++i) EXPECT_EQ(expected[i].size(), 67u);
+}
+
+TEST(LogTest, WideBodyEncoding) {
+#ifdef _WIN32
+  EXPECT_EQ(EncodeWideLogText(L"m\u00e1s \u00bfya?"), "m\xe1s \xbfya?");
+  EXPECT_EQ(EncodeWideLogText(L"ab\u20acc"), "ab");  // cut at the first non-Latin-1
+#else
+  EXPECT_EQ(EncodeWideLogText(L"m\u00e1s \u00bfya?"), "m\xc3\xa1s \xc2\xbfya?");
+  EXPECT_EQ(EncodeWideLogText(L"ab\u20acc"), "ab\xe2\x82\xac" "c");
+#endif
+}
+
+TEST(LogTest, WideFormatWritesOneLine) {
+  LogCapture capture;
+  LogFormatW(L"UI = %ls\n", L"presiona INICIAR!");
+  EXPECT_EQ(capture.Bodies(), std::vector<std::string>{"UI = presiona INICIAR!"});
+}
+
+TEST(LogTest, ConcurrentLinesNeverMix) {
+  LogCapture capture;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t] {
+      for (int i = 0; i < 200; ++i) LogFormat("thread %d line %d\n", t, i);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const std::regex shape(R"(thread [0-3] line \d+)");
+  const auto bodies = capture.Bodies();
+  ASSERT_EQ(bodies.size(), 800u);
+  for (const auto& body : bodies) EXPECT_TRUE(std::regex_match(body, shape)) << body;
+}
+
+TEST(LogTest, OpenLogAppendsAcrossRuns) {
+  Sandbox sandbox;
+  sandbox.Write("log.txt", "earlier run\n");
+  SetLogPath(sandbox.Path("log.txt"));
+  EXPECT_EQ(LogPath(), sandbox.Path("log.txt"));
+  // OpenLog reopens stderr; do it in a child-like way by restoring afterwards.
+  FILE* saved = std::fopen(sandbox.Path("log.txt").c_str(), "a");
+  RedirectLogForTesting(saved);
+  VerboseLogging = true;
+  LogLine("this run");
+  VerboseLogging = false;
+  RedirectLogForTesting(stderr);
+  std::fclose(saved);
+  const std::string content = sandbox.Read("log.txt");
+  EXPECT_EQ(content.rfind("earlier run\n", 0), 0u);
+  EXPECT_NE(content.find("] this run"), std::string::npos);
+}
+
+}  // namespace
