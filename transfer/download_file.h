@@ -1,0 +1,14 @@
+// The transfer engine's entry point for the rest of the program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Downloads url into path on a transfer thread of its own while the calling
+// thread waits, dispatching its messages in 25 ms slices. expectedSize is the
+// whole file's size, or -1 when there is none to check; resumeOffset is the
+// number of bytes already in path (0 for a fresh file). True when the file is
+// complete and checked, or there was nothing to fetch.
+// Called on the program thread only; one transfer runs at a time.
+[[nodiscard]] bool DownloadFile(const std::string& path, const std::string& url,
+                                int64_t expectedSize, int64_t resumeOffset);
