@@ -1,0 +1,78 @@
+// One HTTP transfer into a local file, with byte-range resume and size checks.
+// A job is built and released by DownloadFile on the program thread and run
+// once by PerformDownload on the transfer thread.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+struct CurlEasyCleanup {
+  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlEasyCleanup>;
+
+struct FileClose {
+  void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileClose>;
+
+// The longest texts a job takes (they fit the fixed buffers of the original
+// record layout: 2048 and 260 characters with the terminator).
+inline constexpr size_t kMaxUrlLength = 2047;
+inline constexpr size_t kMaxPathLength = 259;
+
+class CDownloadJob {
+ public:
+  // Zeroes the byte counters of TheTransferState, creates a fresh libcurl
+  // handle and publishes it in TheTransferState.curl. Logs the outcome.
+  CDownloadJob();
+  // Release: clears TheTransferState.curl, cleans the handle up, closes the
+  // file if it is still open.
+  ~CDownloadJob();
+  CDownloadJob(const CDownloadJob&) = delete;
+  CDownloadJob& operator=(const CDownloadJob&) = delete;
+
+  bool HasHandle() const { return handle_ != nullptr; }
+  CURL* Handle() const { return handle_.get(); }
+
+  int result = 0;  // libcurl result of the transfer
+  std::string url;
+  FileHandle file;
+  std::string path;
+
+  // Transfer-thread bookkeeping.
+  uint64_t serial = 0;
+  bool ranged = false;         // a Range header was sent
+  bool answerChecked = false;  // the status was looked at before the first write
+  bool paused = false;
+  uint32_t lastDataTick = 0;  // when bytes last arrived (or the transfer began)
+  int64_t lastReceived = 0;
+  std::string failure;  // why the transfer was stopped by this side
+
+ private:
+  CurlHandle handle_;
+};
+
+// Runs TheTransferState.job. True when the file is complete and checked, or
+// there was nothing to fetch. Transfer thread only.
+[[nodiscard]] bool PerformDownload();
+
+// libcurl write callback: writes into stream; refuses (ending the transfer)
+// without a stream or when the answer is not the one asked for.
+size_t WriteToFile(char* data, size_t size, size_t count, void* stream);
+
+// libcurl progress callback (double variant). Updates the figures, feeds the
+// listener, acts on pause and cancel requests and bounds a stall.
+int OnTransferProgress(void* clientData, double downloadTotal, double downloadNow,
+                       double uploadTotal, double uploadNow);
+
+// The listener throttle: true on every call up to 100 kB/s, on every eighth
+// above.
+[[nodiscard]] bool ShouldReportProgress();
+
+// Overall percentage for done of total bytes; 0 when total is not positive.
+int ProgressPercent(int64_t done, int64_t total);

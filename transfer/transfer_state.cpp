@@ -1,0 +1,11 @@
+#include "transfer/transfer_state.h"
+
+TransferState TheTransferState;
+
+namespace {
+std::atomic<uint32_t> stallBoundMs{kDefaultStallBoundMs};
+}  // namespace
+
+void SetStallBoundForTesting(uint32_t ms) { stallBoundMs.store(ms); }
+
+uint32_t StallBoundMs() { return stallBoundMs.load(); }
