@@ -1,9 +1,9 @@
-#include "app/files.h"
-
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+
+#include "app/files.h"
 
 bool FileExists(const std::string& path) {
   struct stat info;

@@ -1,14 +1,14 @@
-#include "app/files.h"
-
 #include <windows.h>
 
 #include <cstdio>
 #include <vector>
 
+#include "app/files.h"
+
 namespace {
 // Paths are ANSI code page text; the wide API takes them widened through it.
 constexpr int kWidePathChars = 4096;
-}
+}  // namespace
 
 bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

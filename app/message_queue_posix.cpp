@@ -40,7 +40,8 @@ void ThreadQueue::Post(const Message& message) {
 
 bool ThreadQueue::WaitForInput(uint32_t ms) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return ready_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !messages_.empty(); });
+  return ready_.wait_for(lock, std::chrono::milliseconds(ms),
+                         [this] { return !messages_.empty(); });
 }
 
 bool ThreadQueue::Peek(Message* message) {

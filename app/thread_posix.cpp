@@ -1,8 +1,8 @@
-#include "app/thread.h"
-
 #include <pthread.h>
 
 #include <atomic>
+
+#include "app/thread.h"
 
 namespace {
 std::atomic<bool> refusedForTesting{false};

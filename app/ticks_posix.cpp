@@ -1,6 +1,6 @@
-#include "app/ticks.h"
-
 #include <time.h>
+
+#include "app/ticks.h"
 
 uint32_t TickCount() {
   timespec now;

@@ -1,6 +1,6 @@
-#include "app/ticks.h"
-
 #include <windows.h>
+
+#include "app/ticks.h"
 
 uint32_t TickCount() { return GetTickCount(); }
 

@@ -45,12 +45,8 @@ TEST(LogTest, BannersAreExact) {
   LogEndBanner();
   const std::string stars(67, '*');
   const std::vector<std::string> expected = {
-      "-",
-      stars,
-      "************* Polvex Download Manager Sytem Start *****************",
-      stars,
-      stars,
-      "************* Polvex Download Manager Sytem End *******************",
+      "-",   stars, "************* Polvex Download Manager Sytem Start *****************",
+      stars, stars, "************* Polvex Download Manager Sytem End *******************",
       stars};
   EXPECT_EQ(capture.Bodies(), expected);
   for (size_t i = 1; i < expected.size(); ++i) EXPECT_EQ(expected[i].size(), 67u);
@@ -62,7 +58,9 @@ TEST(LogTest, WideBodyEncoding) {
   EXPECT_EQ(EncodeWideLogText(L"ab\u20acc"), "ab");  // cut at the first non-Latin-1
 #else
   EXPECT_EQ(EncodeWideLogText(L"m\u00e1s \u00bfya?"), "m\xc3\xa1s \xc2\xbfya?");
-  EXPECT_EQ(EncodeWideLogText(L"ab\u20acc"), "ab\xe2\x82\xac" "c");
+  EXPECT_EQ(EncodeWideLogText(L"ab\u20acc"),
+            "ab\xe2\x82\xac"
+            "c");
 #endif
 }
 

@@ -101,7 +101,12 @@ TEST(WaitTest, StartSignalSetByAnotherThreadEndsTheWait) {
 TEST(ThreadTest, RefusedStartRunsNothing) {
   static std::atomic<int> runs{0};
   SetThreadStartRefusedForTesting(true);
-  const bool started = StartThread([](void*) -> uint32_t { ++runs; return 0; }, nullptr, nullptr);
+  const bool started = StartThread(
+      [](void*) -> uint32_t {
+        ++runs;
+        return 0;
+      },
+      nullptr, nullptr);
   SetThreadStartRefusedForTesting(false);
   EXPECT_FALSE(started);
   SleepMs(20);

@@ -1,0 +1,68 @@
+#include "app/application.h"
+
+#include <string>
+
+#include "app/exit.h"
+#include "app/log.h"
+#include "app/navigation_sound.h"
+#include "app/ole.h"
+#include "browser/browser_window.h"
+#include "workflow/program_thread.h"
+
+Q9BrowserApplication* TheApplication = nullptr;
+
+namespace {
+// The sound setting found at start, restored by an orderly shutdown only.
+std::wstring* SavedNavigationSound = nullptr;
+}  // namespace
+
+Q9BrowserApplication* CreateApplication(Q9BrowserWindow* window) {
+  auto* app = new Q9BrowserApplication;
+  bool alreadyExists = false;
+  app->InstanceMutex = CreateInstanceMutex(kInstanceMutexName, &alreadyExists);
+  // Logging is still off here, so a second instance leaves no trace.
+  if (alreadyExists) ExitImmediately();
+
+  VerboseLogging = true;
+  OpenLog();
+
+  app->ProgramThreadProc = ProgramThreadMain;
+  app->CommandHook = ProgramCommandHook();
+
+  if (!InitializeOle()) return app;
+  TheBrowserWindow = window;
+  SavedNavigationSound = new std::wstring(ReadNavigationSound());
+  WriteNavigationSound(L"");
+  return app;
+}
+
+void Q9BrowserApplication::Run() {
+  Q9BrowserWindow* window = TheBrowserWindow.load();
+  if (window == nullptr) return;
+  if (window->CreateMainWindow()) window->LoadPage(L"about:blank");
+  if (!StartThread(ProgramThreadProc, nullptr, &ProgramThreadId)) {
+    LogLine("error creating program thread");
+    return;
+  }
+  RunMessageLoop(ThreadMessageSource(), CommandHook);
+}
+
+bool Q9BrowserApplication::FilterMessage(const LoopMessage& message) {
+  return IsRejectedCommand(message, CommandHook);
+}
+
+void DestroyApplication() {
+  Q9BrowserApplication* app = TheApplication;
+  if (app == nullptr) return;
+  // Closing the handle is enough to give the mutex up.
+  CloseInstanceMutex(app->InstanceMutex);
+  app->InstanceMutex = nullptr;
+  if (SavedNavigationSound != nullptr) WriteNavigationSound(*SavedNavigationSound);
+  if (Q9BrowserWindow* window = TheBrowserWindow.exchange(nullptr)) {
+    window->StopRefreshTimer();
+    delete window;
+    UninitializeOle();
+  }
+  delete app;
+  TheApplication = nullptr;
+}

@@ -1,0 +1,16 @@
+// The named mutex that keeps one instance of the program running.
+#pragma once
+
+#include <string>
+
+using InstanceMutexHandle = void*;
+
+inline constexpr const char* kInstanceMutexName =
+    "Global\\Q9Q9Q9-Q9Q9Q9Q9-Q9Q9-0029-2100-Q9Q9Q9Q9Q9Q9";
+
+// Creates the named mutex with the caller as initial owner. Returns null when
+// it cannot be created; otherwise *alreadyExists tells whether another
+// process had it first. The mutex stays held until CloseInstanceMutex or the
+// end of the process, whichever comes first.
+InstanceMutexHandle CreateInstanceMutex(const std::string& name, bool* alreadyExists);
+void CloseInstanceMutex(InstanceMutexHandle handle);

@@ -1,0 +1,17 @@
+// Entry point of the Windows program.
+#include <windows.h>
+
+#include "app/application.h"
+#include "app/files.h"
+#include "app/log.h"
+#include "app/paths.h"
+#include "browser/browser_window.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  SetLogPath(EnsureTrailingSeparator(TemporaryDirectory()) + "log.txt");
+  auto* window = new Q9BrowserWindow(instance, showCommand);
+  TheApplication = CreateApplication(window);
+  TheApplication->Run();
+  DestroyApplication();
+  return 0;
+}

@@ -1,0 +1,59 @@
+// Runs the real program twice: the second copy must end at once, silently.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/ticks.h"
+#include "support/child_process.h"
+#include "support/sandbox.h"
+
+namespace {
+
+std::map<std::string, std::string> TempDirEnvironment(const Sandbox& sandbox) {
+  // GetTempPath reads TMP first; POSIX reads TMPDIR.
+  return {{"TMPDIR", sandbox.Dir()}, {"TMP", sandbox.Dir()}, {"TEMP", sandbox.Dir()}};
+}
+
+bool WaitForLogText(const Sandbox& sandbox, const std::string& text, uint32_t timeoutMs) {
+  const uint32_t start = TickCount();
+  while (TickCount() - start < timeoutMs) {
+    if (sandbox.Read("log.txt").find(text) != std::string::npos) return true;
+    SleepMs(50);
+  }
+  return false;
+}
+
+TEST(SingleInstanceTest, SecondInstanceEndsAtOnceAndWritesNothing) {
+  Sandbox sandbox;
+  const std::string program = NativeProgramPath(TOVI_PROGRAM_PATH);
+  ChildProcess first;
+  ASSERT_TRUE(first.Start(program, {}, TempDirEnvironment(sandbox)));
+  ASSERT_TRUE(WaitForLogText(sandbox, "Sytem Start", 30000)) << "first instance never logged";
+  const std::string logBefore = sandbox.Read("log.txt");
+
+  ChildProcess second;
+  ASSERT_TRUE(second.Start(program, {}, TempDirEnvironment(sandbox)));
+  int exitCode = -1;
+  const uint32_t start = TickCount();
+  ASSERT_TRUE(second.Wait(20000, &exitCode)) << "second instance kept running";
+  EXPECT_EQ(exitCode, 0);
+  EXPECT_LT(TickCount() - start, 15000u);
+  int firstCode = 0;
+  EXPECT_FALSE(first.Wait(0, &firstCode)) << "the first instance must still run";
+  EXPECT_EQ(sandbox.Read("log.txt"), logBefore);
+
+  const std::regex line(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\] .*\r?)");
+  const std::string log = sandbox.Read("log.txt");
+  size_t lines = 0;
+  for (size_t pos = 0; pos < log.size();) {
+    const size_t end = log.find('\n', pos);
+    ASSERT_NE(end, std::string::npos) << "last line not terminated";
+    EXPECT_TRUE(std::regex_match(log.substr(pos, end - pos), line)) << log.substr(pos, end - pos);
+    ++lines;
+    pos = end + 1;
+  }
+  EXPECT_EQ(lines, 4u);  // the start banner
+  first.Kill();
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include <windows.h>
+
+#include <cwchar>
+
+#include "support/child_process.h"
+
+namespace {
+std::wstring Widen(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? n - 1 : 0);
+  return wide;
+}
+}  // namespace
+
+ChildProcess::~ChildProcess() { Kill(); }
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env) {
+  // A new environment block: this process's, with the given entries replaced.
+  std::map<std::wstring, std::wstring> merged;
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+      const wchar_t* eq = std::wcschr(entry + 1, L'=');
+      if (eq != nullptr) merged[std::wstring(entry, eq)] = eq + 1;
+    }
+    FreeEnvironmentStringsW(block);
+  }
+  for (const auto& [key, value] : env) merged[Widen(key)] = Widen(value);
+  std::wstring envBlock;
+  for (const auto& [key, value] : merged) envBlock += key + L"=" + value + L'\0';
+  envBlock += L'\0';
+
+  std::wstring commandLine = L"\"" + Widen(program) + L"\"";
+  for (const auto& arg : args) commandLine += L" \"" + Widen(arg) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_UNICODE_ENVIRONMENT, envBlock.data(), nullptr, &startup, &info)) {
+    return false;
+  }
+  CloseHandle(info.hThread);
+  handle_ = reinterpret_cast<intptr_t>(info.hProcess);
+  running_ = true;
+  return true;
+}
+
+bool ChildProcess::Wait(uint32_t timeoutMs, int* exitCode) {
+  if (!running_) return false;
+  HANDLE process = reinterpret_cast<HANDLE>(handle_);
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  running_ = false;
+  *exitCode = static_cast<int>(code);
+  return true;
+}
+
+void ChildProcess::Kill() {
+  if (!running_) return;
+  HANDLE process = reinterpret_cast<HANDLE>(handle_);
+  TerminateProcess(process, 1);
+  WaitForSingleObject(process, 10000);
+  CloseHandle(process);
+  running_ = false;
+}
+
+std::string NativeProgramPath(const std::string& builtPath) {
+  // Under Wine the build tree's Unix paths are reached through drive Z:.
+  if (!builtPath.empty() && builtPath[0] == '/') {
+    std::string path = "Z:" + builtPath;
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return path;
+  }
+  return builtPath;
+}
