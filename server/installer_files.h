@@ -1,0 +1,49 @@
+// The installer the server hands out: the regular files of the parts
+// directory, in part order, and safe access to one of them by name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct InstallerPart {
+  std::string name;
+  int64_t size = 0;
+};
+
+// Part order: names compared without their extension first, so that
+// "ToviSetup.exe" (the setup program, which must be part 0) comes before
+// "ToviSetup-1.bin"; runs of digits compare by value, so "-2" comes before
+// "-10". Byte order breaks the remaining ties.
+bool PartNameLess(const std::string& a, const std::string& b);
+
+// The regular files directly inside dir (symbolic links and other kinds are
+// left out), in part order. Empty when the directory cannot be read.
+std::vector<InstallerPart> ListInstallerParts(const std::string& dir);
+
+// True for a single plain file name: not empty, not "." or "..", no '/',
+// '\\' or NUL. Anything else asks for a path, which is refused.
+bool IsPlainFileName(const std::string& name);
+
+// An open part file; closes its descriptor.
+class PartFile {
+ public:
+  PartFile() = default;
+  ~PartFile();
+  PartFile(const PartFile&) = delete;
+  PartFile& operator=(const PartFile&) = delete;
+
+  // Opens name inside dir without following a symbolic link; only a regular
+  // file is accepted. False when there is no such file.
+  [[nodiscard]] bool Open(const std::string& dir, const std::string& name);
+
+  int64_t Size() const { return size_; }
+
+  // Reads up to count bytes at offset (64-bit); the count read, 0 at the end,
+  // -1 on error.
+  [[nodiscard]] int64_t ReadAt(int64_t offset, char* buffer, size_t count) const;
+
+ private:
+  int fd_ = -1;
+  int64_t size_ = 0;
+};
