@@ -19,7 +19,7 @@ TEST_F(DownloadRecordsTest, FileNameFromUrlEdgeCases) {
       {"parte1", "parte1"},  // no separator: the whole text
       {"http://host/dir/", ""},
       {"http://host/parte1?x=1", "parte1?x=1"},  // query kept
-      {"http://host/a%20b", "a%20b"},             // not decoded
+      {"http://host/a%20b", "a%20b"},            // not decoded
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(FileNameFromUrl(c.url, '/'), c.name) << c.url;

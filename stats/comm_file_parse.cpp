@@ -1,0 +1,114 @@
+#include <cstdio>
+#include <vector>
+
+#include "app/log.h"
+#include "stats/comm_file.h"
+#include "stats/download_records.h"
+#include "stats/json_document.h"
+#include "stats/stats_requests.h"
+#include "transfer/file_size.h"
+
+namespace {
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Low 32 bits of an integer member, as a signed count; 0 when the member is
+// missing or not an integer (or the top level is no object).
+int32_t ReadInt32(const json_t* root, const char* key) {
+  const json_t* value = json_object_get(root, key);
+  if (!json_is_integer(value)) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(json_integer_value(value)));
+}
+
+// A string member's text; empty when it is missing or not a string.
+const char* ReadText(const json_t* root, const char* key) {
+  const json_t* value = json_object_get(root, key);
+  return json_is_string(value) ? json_string_value(value) : "";
+}
+
+// Missing or not a string: no size at all, unlike "" which reads as 0.
+int64_t ReadSize(const json_t* root, const char* key) {
+  const json_t* value = json_object_get(root, key);
+  if (!json_is_string(value)) return -1;
+  return ParseSizeText(json_string_value(value));
+}
+
+}  // namespace
+
+int64_t ParseSizeText(const char* text) {
+  if (*text == '\0') return 0;
+  while (IsSpace(*text)) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  if (*text < '0' || *text > '9') return -1;
+  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+  uint64_t magnitude = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    const auto digit = static_cast<uint64_t>(*text - '0');
+    if (magnitude > (limit - digit) / 10) return -1;
+    magnitude = magnitude * 10 + digit;
+  }
+  if (*text != '\0') return -1;
+  return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+}
+
+bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile, bool resume) {
+  DownloadPlan& plan = TheDownloadPlan;
+  const JsonDocument root = LoadJsonFile(TheStatsSettings.commFilePath);
+  if (!root) {
+    LogLine("could not load the communication file");
+    return false;
+  }
+  plan.partCount = ReadInt32(root.get(), "parts");
+  plan.currentPart = ReadInt32(root.get(), "current_part");
+  const int32_t partCount = plan.partCount;
+  const int32_t currentPart = plan.currentPart;
+  if (partCount > kMaxCommFileParts) {
+    LogFormat("the communication file announces too many parts: %d\n", partCount);
+    return false;
+  }
+
+  std::vector<std::string> urls;
+  std::vector<int64_t> sizes;
+  for (int32_t i = 0; i < partCount; ++i) {
+    char urlKey[10];
+    char sizeKey[10];
+    std::snprintf(urlKey, sizeof urlKey, "url_%d", i);
+    std::snprintf(sizeKey, sizeof sizeKey, "size_%d", i);
+    const char* url = ReadText(root.get(), urlKey);
+    if (*url == '\0') {
+      LogFormat("%s gave no url\n", urlKey);
+      return false;
+    }
+    const int64_t size = ReadSize(root.get(), sizeKey);
+    if (size == -1) {
+      LogFormat("%s gave no size\n", urlKey);
+      return false;
+    }
+    urls.emplace_back(url);
+    sizes.push_back(size);
+  }
+
+  int64_t offset = 0;
+  if (resume) {
+    // The part to continue with must name one of the parts just read; part 0
+    // is the command-line file itself and needs no URL.
+    if (currentPart < 0 || (currentPart > 0 && currentPart >= partCount)) {
+      LogFormat("the communication file names no part %d to continue with\n", currentPart);
+      return false;
+    }
+    const std::string file =
+        currentPart == 0
+            ? resumeFile
+            : downloadDir + FileNameFromUrl(urls[static_cast<size_t>(currentPart)], '/') +
+                  kPartialSuffix;
+    offset = QueryFileSize(file);
+    if (offset < 0) offset = 0;
+    LogLine("RESUME FILE: " + file);
+    LogLine("RESUME FROM: " + FormatInt64(offset));
+  }
+  SetDownloadPlan(urls, sizes, offset, downloadDir);
+  return true;
+}

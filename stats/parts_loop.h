@@ -1,0 +1,16 @@
+// The parts loop: downloads the parts of TheDownloadPlan from currentPart on.
+#pragma once
+
+#include <string>
+
+// Downloads parts currentPart to partCount-1 in order, each into its partial
+// file; only the first one continues from resumeOffset. Sets baseBytes and
+// totalBytes before each transfer, advances currentPart after each completed
+// part. True when every remaining part was downloaded; false when one failed
+// (the loop stops there), when no part was left, or when currentPart names no
+// part. downloading is set while it runs. Program thread.
+[[nodiscard]] bool DownloadAllParts();
+
+// text without any blank, tab, line feed, vertical tab, form feed or carriage
+// return.
+std::string RemoveWhiteSpace(const std::string& text);
