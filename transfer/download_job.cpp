@@ -29,20 +29,22 @@ constexpr long kConnectTimeoutSeconds = 60;
 
 // A part file must only ever hold the part's own bytes: an error page, or a
 // whole file sent in answer to a range, would be appended after the bytes
-// already there and then resumed after on the next run.
-bool AnswerFitsFile(CDownloadJob& job) {
+// already there and then resumed after on the next run. Returns why the
+// answer cannot go into the file, or nothing when it can (or when no answer
+// came at all).
+std::string AnswerProblem(CDownloadJob& job) {
   long status = 0;
-  if (curl_easy_getinfo(job.Handle(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
+  if (curl_easy_getinfo(job.Handle(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status == 0) {
+    return {};
+  }
   if (status >= 400) {
-    job.failure = "server answered HTTP " + std::to_string(status) + ", nothing written to file";
-    return false;
+    return "server answered HTTP " + std::to_string(status) + ", nothing written to file";
   }
   if (job.ranged && status != 206) {
-    job.failure = "server ignored the byte range (HTTP " + std::to_string(status) +
-                  "), nothing written to file";
-    return false;
+    return "server ignored the byte range (HTTP " + std::to_string(status) +
+           "), nothing written to file";
   }
-  return true;
+  return {};
 }
 
 void DeleteBadFile(const std::string& path) {
@@ -130,12 +132,16 @@ bool PerformDownload() {
   const bool closed = std::fclose(job->file.release()) == 0;
 
   if (job->result != CURLE_OK) {
+    // libcurl refuses some wrong answers itself (a 200 to a resume); name
+    // the answer rather than the library's symptom.
+    if (job->failure.empty()) job->failure = AnswerProblem(*job);
     LogLine(job->failure.empty() ? curl_easy_strerror(static_cast<CURLcode>(job->result))
                                  : job->failure.c_str());
     return false;
   }
   // An answer without a body never reached WriteToFile; look at it here.
-  if (!job->answerChecked && !AnswerFitsFile(*job)) {
+  if (!job->answerChecked) job->failure = AnswerProblem(*job);
+  if (!job->failure.empty()) {
     LogLine(job->failure);
     return false;
   }
@@ -171,7 +177,8 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
   CDownloadJob* job = TheTransferState.job;
   if (job != nullptr && !job->answerChecked) {
     job->answerChecked = true;
-    if (!AnswerFitsFile(*job)) return 0;
+    job->failure = AnswerProblem(*job);
+    if (!job->failure.empty()) return 0;
   }
   return std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
 }

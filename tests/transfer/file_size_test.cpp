@@ -18,10 +18,10 @@ TEST(QueryFileSizeTest, MissingFileRetriesForAboutASecond) {
   const uint32_t start = TickCount();
   EXPECT_EQ(QueryFileSize(path), -1);
   const uint32_t took = TickCount() - start;
-  EXPECT_GE(took, 950u);   // ten 100 ms pauses
+  EXPECT_GE(took, 950u);  // ten 100 ms pauses
   EXPECT_LT(took, 3000u);
-  EXPECT_EQ(capture.Bodies(), (std::vector<std::string>{"---> fileSize " + path,
-                                                        "     Errcode 002, API fail."}));
+  EXPECT_EQ(capture.Bodies(),
+            (std::vector<std::string>{"---> fileSize " + path, "     Errcode 002, API fail."}));
 }
 
 TEST(QueryFileSizeTest, NoPathGivesErrcode001) {

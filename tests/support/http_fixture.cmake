@@ -1,0 +1,15 @@
+# The in-process HTTP test server as a library for any test folder:
+#   include(${PROJECT_SOURCE_DIR}/tests/support/http_fixture.cmake)
+#   target_link_libraries(<test> PRIVATE tovi_http_fixture)
+include_guard(GLOBAL)
+
+add_library(tovi_http_fixture STATIC ${CMAKE_CURRENT_LIST_DIR}/http_fixture.cpp)
+if(WIN32)
+  target_sources(tovi_http_fixture PRIVATE ${CMAKE_CURRENT_LIST_DIR}/test_socket_win.cpp)
+  target_link_libraries(tovi_http_fixture PUBLIC ws2_32)
+else()
+  target_sources(tovi_http_fixture PRIVATE ${CMAKE_CURRENT_LIST_DIR}/test_socket_posix.cpp)
+  target_link_libraries(tovi_http_fixture PUBLIC Threads::Threads)
+endif()
+target_include_directories(tovi_http_fixture PUBLIC ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(tovi_http_fixture PRIVATE tovi_warnings)

@@ -1,0 +1,79 @@
+#include "transfer/transfer_pause.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "support/http_fixture.h"
+#include "support/log_capture.h"
+#include "support/sandbox.h"
+#include "transfer/download_file.h"
+#include "transfer/transfer_state.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Predicate>
+bool WaitFor(Predicate done, int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+TEST(TransferPauseTest, NothingToPauseBetweenTransfers) { EXPECT_FALSE(RequestTransferPause()); }
+
+// The program thread runs DownloadFile, a third thread plays the UI and
+// pauses mid-transfer. The transfer must then stand still, not count as
+// stalled, and stay paused until the test cancels it.
+TEST(TransferPauseTest, PauseFromAnotherThreadHoldsTransfer) {
+  SetStallBoundForTesting(300);
+  Sandbox sandbox;
+  LogCapture log;
+  HttpReply reply;
+  reply.patternSize = 4'000'000;
+  reply.bytesPerSecond = 400'000;
+  HttpFixture server(reply);
+  ASSERT_TRUE(server.Listening());
+
+  // Shared with the program thread, which may outlive a failed test.
+  auto result = std::make_shared<std::atomic<int>>(-1);
+  std::thread program([result, path = sandbox.Path("part"), url = server.Url()] {
+    result->store(DownloadFile(path, url, 4'000'000, 0) ? 1 : 0);
+  });
+
+  ASSERT_TRUE(WaitFor([] { return TheTransferState.receivedBytes.load() > 50'000; }, 5000));
+  bool accepted = false;
+  std::thread ui([&accepted] { accepted = RequestTransferPause(); });
+  ui.join();
+  EXPECT_TRUE(accepted);
+  EXPECT_TRUE(WaitFor([&log] { return log.Contains("transfer paused"); }, 3000));
+
+  const int64_t heldAt = TheTransferState.receivedBytes.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // four stall bounds
+  EXPECT_EQ(TheTransferState.receivedBytes.load(), heldAt);
+  EXPECT_LT(heldAt, 4'000'000);
+  EXPECT_EQ(result->load(), -1);
+  EXPECT_TRUE(TheTransferState.running.load());
+  EXPECT_FALSE(log.Contains("no data received for 300 ms, transfer stalled"));
+
+  CancelTransferForTesting();
+  const bool ended = WaitFor([&result] { return result->load() != -1; }, 5000);
+  SetStallBoundForTesting(kDefaultStallBoundMs);
+  if (!ended) {
+    program.detach();
+    FAIL() << "the paused transfer did not end when cancelled";
+  }
+  program.join();
+  EXPECT_EQ(result->load(), 0);
+  EXPECT_TRUE(log.Contains("transfer cancelled"));
+  EXPECT_EQ(TheTransferState.curl.load(), nullptr);
+}
+
+}  // namespace
