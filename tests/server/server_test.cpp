@@ -1,0 +1,393 @@
+// tovi-server driven as a program on 127.0.0.1: its answers to the
+// statistics requests, what it stores, the part files with ranges, the
+// refused paths, the pages and a clean stop.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <jansson.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/http_client.h"
+#include "server/server_process.h"
+#include "support/sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct EventRow {
+  std::string event, mid, game, distributor;
+  std::optional<int64_t> bytes;
+  std::optional<int64_t> currentPart;
+};
+
+std::vector<EventRow> ReadEvents(const std::string& dbPath) {
+  std::vector<EventRow> rows;
+  sqlite3* raw = nullptr;
+  if (sqlite3_open_v2(dbPath.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(raw);
+    ADD_FAILURE() << "cannot open " << dbPath;
+    return rows;
+  }
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
+  sqlite3_busy_timeout(db.get(), 5000);
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db.get(),
+                         "SELECT event, mid, game, distributor, bytes, current_part, time"
+                         " FROM events ORDER BY id",
+                         -1, &statement, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << sqlite3_errmsg(db.get());
+    return rows;
+  }
+  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> owned(statement, sqlite3_finalize);
+  auto text = [statement](int column) {
+    const auto* value = sqlite3_column_text(statement, column);
+    return value ? std::string(reinterpret_cast<const char*>(value),
+                               static_cast<size_t>(sqlite3_column_bytes(statement, column)))
+                 : std::string();
+  };
+  auto number = [statement](int column) -> std::optional<int64_t> {
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
+    return sqlite3_column_int64(statement, column);
+  };
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    EXPECT_FALSE(text(6).empty());
+    rows.push_back({text(0), text(1), text(2), text(3), number(4), number(5)});
+  }
+  return rows;
+}
+
+std::string Pattern(size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (size_t j = 0; j < size; ++j) bytes[j] = static_cast<char>((j * 31 + seed * 7) & 0xFF);
+  return bytes;
+}
+
+struct JsonDecref {
+  void operator()(json_t* value) const { json_decref(value); }
+};
+using JsonPtr = std::unique_ptr<json_t, JsonDecref>;
+
+JsonPtr ParseJson(const std::string& text) {
+  return JsonPtr(json_loadb(text.data(), text.size(), 0, nullptr));
+}
+
+std::string JsonText(json_t* object, const char* key) {
+  const char* value = json_string_value(json_object_get(object, key));
+  return value ? value : "<not a string>";
+}
+
+json_int_t JsonInt(json_t* object, const char* key) {
+  json_t* value = json_object_get(object, key);
+  return json_is_integer(value) ? json_integer_value(value) : -999;
+}
+
+const std::string kMachine = "&game=29&distributor=0";
+
+class ServerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(PartsDir());
+    box_.Write("parts/ToviSetup.exe", Pattern(3000, 0));
+    box_.Write("parts/ToviSetup-1.bin", Pattern(2000, 1));
+    box_.Write("parts/ToviSetup-2.bin", Pattern(1000, 2));
+    ASSERT_TRUE(server_.Start({"--port", "0", "--parts", PartsDir(), "--db", DbPath()},
+                              box_.Path("server.log")));
+  }
+
+  std::string PartsDir() const { return box_.Path("parts"); }
+  std::string DbPath() const { return box_.Path("events.sqlite3"); }
+  HttpAnswer Get(const std::string& target, const std::vector<std::string>& headers = {}) {
+    return HttpGet(server_.Url(target), headers);
+  }
+
+  Sandbox box_;
+  ServerProcess server_;
+};
+
+TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
+  const std::string longMid(257, 'm');
+  const char* const kBad[] = {
+      "/start?game=29&distributor=0",
+      "/start?mid=&game=29&distributor=0",
+      "/resume?mid=a&distributor=0",
+      "/start?mid=a&game=2x&distributor=0",
+      "/start?mid=a&game=29&distributor=-1",
+      "/start?mid=a&game=12345678901&distributor=0",
+      "/start?mid=a%01b&game=29&distributor=0",
+      "/start?mid=a%zz&game=29&distributor=0",
+      "/start?mid=a%2&game=29&distributor=0",
+      "/start?mid=a&mid=b&game=29&distributor=0",
+      "/update?mid=a&game=29&distributor=0&current_part=1",
+      "/update?mid=a&game=29&distributor=0&bytes=12a&current_part=1",
+      "/update?mid=a&game=29&distributor=0&bytes=%2B5&current_part=1",
+      "/update?mid=a&game=29&distributor=0&bytes=%205&current_part=1",
+      "/update?mid=a&game=29&distributor=0&bytes=9223372036854775808&current_part=1",
+      "/pause?mid=a&game=29&distributor=0&bytes=5",
+      "/pause?mid=a&game=29&distributor=0&bytes=5&current_part=-1",
+      "/pause?mid=a&game=29&distributor=0&bytes=5&current_part=2147483648",
+      "/pause?mid=a&game=29&distributor=0&bytes=5&current_part=1.0",
+      "/finish?mid=a&game=29&distributor=0",
+      "/finish?mid=a&game=29&distributor=0&bytes=",
+  };
+  std::vector<std::string> cases(std::begin(kBad), std::end(kBad));
+  cases.push_back("/start?mid=" + longMid + kMachine);
+  for (const auto& target : cases) {
+    const HttpAnswer answer = Get(target);
+    EXPECT_EQ(answer.status, 400) << target;
+    EXPECT_EQ(answer.body.rfind("bad request: ", 0), 0u) << target << " -> " << answer.body;
+  }
+  EXPECT_TRUE(ReadEvents(DbPath()).empty());
+
+  // The limits themselves are accepted.
+  const std::string longestMid(256, 'm');
+  EXPECT_EQ(Get("/start?mid=" + longestMid + kMachine).status, 200);
+  EXPECT_EQ(Get("/update?mid=a" + kMachine + "&bytes=-9223372036854775808&current_part=2147483647")
+                .status,
+            200);
+  const auto rows = ReadEvents(DbPath());
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].mid, longestMid);
+  EXPECT_EQ(rows[1].bytes, INT64_MIN);
+  EXPECT_EQ(rows[1].currentPart, 2147483647);
+}
+
+TEST_F(ServerTest, ReportsAreStoredExactly) {
+  // A quote, an encoded '&', '%', '#' and '+', a literal '+' and a space.
+  const std::string mid = "WD-'x\"&%#+ +z";
+  const std::string encoded = "WD-'x\"%26%25%23%2B%20+z";
+  const HttpAnswer pause = Get("/pause?mid=" + encoded + kMachine + "&bytes=123456&current_part=0");
+  EXPECT_EQ(pause.status, 200);
+  EXPECT_EQ(pause.body, "OK\n");
+  EXPECT_EQ(pause.Header("content-type").rfind("text/plain", 0), 0u);
+  EXPECT_EQ(Get("/update?mid=" + encoded + "&game=7&distributor=3&bytes=-5&current_part=2").status,
+            200);
+  EXPECT_EQ(Get("/finish?mid=" + encoded + kMachine + "&bytes=6000&current_part=9").status, 200);
+  EXPECT_EQ(Get("/start?mid=" + encoded + kMachine + "&extra=1").status, 200);
+
+  const auto rows = ReadEvents(DbPath());
+  ASSERT_EQ(rows.size(), 4u);
+  const EventRow expected[] = {
+      {"pause", mid, "29", "0", 123456, 0},
+      {"update", mid, "7", "3", -5, 2},
+      {"finish", mid, "29", "0", 6000, std::nullopt},
+      {"start", mid, "29", "0", std::nullopt, std::nullopt},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].event, expected[i].event);
+    EXPECT_EQ(rows[i].mid, expected[i].mid) << rows[i].event;
+    EXPECT_EQ(rows[i].game, expected[i].game) << rows[i].event;
+    EXPECT_EQ(rows[i].distributor, expected[i].distributor) << rows[i].event;
+    EXPECT_EQ(rows[i].bytes, expected[i].bytes) << rows[i].event;
+    EXPECT_EQ(rows[i].currentPart, expected[i].currentPart) << rows[i].event;
+  }
+}
+
+TEST_F(ServerTest, StartListsThePartsInOrder) {
+  const HttpAnswer answer = Get("/start?mid=m1" + kMachine);
+  ASSERT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.Header("content-type"), "application/json");
+  JsonPtr json = ParseJson(answer.body);
+  ASSERT_TRUE(json) << answer.body;
+  EXPECT_EQ(JsonInt(json.get(), "parts"), 3);
+  EXPECT_EQ(JsonInt(json.get(), "current_part"), 0);
+  const std::string base = "http://" + server_.Address() + "/parts/";
+  EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
+  EXPECT_EQ(JsonText(json.get(), "size_0"), "3000");
+  EXPECT_EQ(JsonText(json.get(), "url_1"), base + "ToviSetup-1.bin");
+  EXPECT_EQ(JsonText(json.get(), "size_1"), "2000");
+  EXPECT_EQ(JsonText(json.get(), "url_2"), base + "ToviSetup-2.bin");
+  EXPECT_EQ(JsonText(json.get(), "size_2"), "1000");
+  EXPECT_EQ(json_object_get(json.get(), "url_3"), nullptr);
+
+  // The URLs follow the Host the client used; a Host that is no plain
+  // host[:port] falls back to the listening address.
+  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: tovi.example:8101"}).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonText(json.get(), "url_0"), "http://tovi.example:8101/parts/ToviSetup.exe");
+  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: a\"b/c"}).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
+}
+
+TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
+  auto resumePart = [this](const std::string& midAndCodes) {
+    const HttpAnswer answer = Get("/resume?mid=" + midAndCodes);
+    EXPECT_EQ(answer.status, 200) << answer.body;
+    JsonPtr json = ParseJson(answer.body);
+    EXPECT_TRUE(json) << answer.body;
+    return json ? JsonInt(json.get(), "current_part") : -999;
+  };
+  EXPECT_EQ(resumePart("unseen" + kMachine), 0);
+
+  ASSERT_EQ(Get("/start?mid=m1" + kMachine).status, 200);
+  ASSERT_EQ(Get("/update?mid=m1" + kMachine + "&bytes=600&current_part=0").status, 200);
+  ASSERT_EQ(Get("/update?mid=m1" + kMachine + "&bytes=3600&current_part=1").status, 200);
+  EXPECT_EQ(resumePart("m1" + kMachine), 1);
+  ASSERT_EQ(Get("/pause?mid=m1" + kMachine + "&bytes=5400&current_part=2").status, 200);
+  EXPECT_EQ(resumePart("m1" + kMachine), 2);
+  // A finish report carries no part and changes nothing.
+  ASSERT_EQ(Get("/finish?mid=m1" + kMachine + "&bytes=6000").status, 200);
+  EXPECT_EQ(resumePart("m1" + kMachine), 2);
+
+  // The machine is the triple mid, game, distributor.
+  EXPECT_EQ(resumePart("m1&game=29&distributor=1"), 0);
+  EXPECT_EQ(resumePart("m2" + kMachine), 0);
+
+  // A part beyond the installer is clamped to the last one.
+  ASSERT_EQ(Get("/update?mid=m3" + kMachine + "&bytes=1&current_part=7").status, 200);
+  EXPECT_EQ(resumePart("m3" + kMachine), 2);
+
+  // A new start forgets the reports of the download before it.
+  ASSERT_EQ(Get("/start?mid=m1" + kMachine).status, 200);
+  EXPECT_EQ(resumePart("m1" + kMachine), 0);
+
+  const auto rows = ReadEvents(DbPath());
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back().event, "resume");
+  EXPECT_EQ(rows.back().currentPart, 0);
+}
+
+TEST_F(ServerTest, PartsAreServedWithRanges) {
+  const std::string content = Pattern(3000, 0);
+  struct Case {
+    std::string range;
+    long status;
+    std::string contentRange;
+    size_t first, length;
+  };
+  const Case kCases[] = {
+      {"", 200, "", 0, 3000},
+      {"bytes=0-", 206, "bytes 0-2999/3000", 0, 3000},
+      {"bytes=10-19", 206, "bytes 10-19/3000", 10, 10},
+      {"bytes=2999-2999", 206, "bytes 2999-2999/3000", 2999, 1},
+      // The downloader asks for "offset-size": the last position is cut.
+      {"bytes=1000-3000", 206, "bytes 1000-2999/3000", 1000, 2000},
+      {"bytes=-5", 206, "bytes 2995-2999/3000", 2995, 5},
+      {"bytes=-5000", 206, "bytes 0-2999/3000", 0, 3000},
+      {"bytes=3000-", 416, "bytes */3000", 0, 0},
+      {"bytes=3000-3999", 416, "bytes */3000", 0, 0},
+      {"bytes=-0", 416, "bytes */3000", 0, 0},
+      {"bytes=0-1,5-6", 200, "", 0, 3000},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> headers;
+    if (!c.range.empty()) headers.push_back("Range: " + c.range);
+    const HttpAnswer answer = Get("/parts/ToviSetup.exe", headers);
+    EXPECT_EQ(answer.status, c.status) << c.range;
+    EXPECT_EQ(answer.Header("content-range"), c.contentRange) << c.range;
+    if (c.status == 416) continue;
+    EXPECT_EQ(answer.Header("content-length"), std::to_string(c.length)) << c.range;
+    EXPECT_TRUE(answer.body == content.substr(c.first, c.length)) << c.range;
+  }
+  // Ranges belong to the part files only; other answers stay whole.
+  const HttpAnswer report =
+      Get("/update?mid=r" + kMachine + "&bytes=1&current_part=0", {"Range: bytes=1-"});
+  EXPECT_EQ(report.status, 200);
+  EXPECT_EQ(report.body, "OK\n");
+}
+
+TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
+  const int64_t size = (int64_t{5} << 30) + 20;
+  const std::string tail = "0123456789abcdefghij";
+  {
+    const int fd = open(box_.Path("parts/ToviSetup-3.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const bool made =
+        ftruncate(fd, size) == 0 && pwrite(fd, tail.data(), tail.size(), size - 20) == 20;
+    close(fd);
+    if (!made) GTEST_SKIP() << "no sparse 5 GiB file here";
+  }
+  const HttpAnswer answer =
+      Get("/parts/ToviSetup-3.bin", {"Range: bytes=" + std::to_string(size - 20) + "-"});
+  EXPECT_EQ(answer.status, 206);
+  EXPECT_EQ(answer.Header("content-range"), "bytes 5368709120-5368709139/5368709140");
+  EXPECT_EQ(answer.body, tail);
+
+  JsonPtr json = ParseJson(Get("/start?mid=big" + kMachine).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonText(json.get(), "size_3"), "5368709140");
+}
+
+TEST_F(ServerTest, PathsOutsideThePartsDirectoryAreRefused) {
+  const std::string secret = "secret content";
+  box_.Write("secret.txt", secret);
+  fs::create_symlink(box_.Path("secret.txt"), box_.Path("parts/link.bin"));
+  fs::create_directories(box_.Path("parts/sub"));
+  box_.Write("parts/sub/inner.bin", secret);
+  const char* const kTargets[] = {
+      "/parts/../secret.txt",
+      "/parts/..%2fsecret.txt",
+      "/parts/%2e%2e%2fsecret.txt",
+      "/parts/..%5csecret.txt",
+      "/parts/..",
+      "/parts/%2e%2e",
+      "/parts//etc/passwd",
+      "/parts/%2Fetc%2Fpasswd",
+      "/parts/link.bin",
+      "/parts/sub",
+      "/parts/sub/inner.bin",
+      "/parts/sub%2finner.bin",
+      "/parts/ToviSetup.exe%00.txt",
+      "/parts/",
+  };
+  for (const char* target : kTargets) {
+    const HttpAnswer answer = Get(target);
+    EXPECT_TRUE(answer.status == 403 || answer.status == 404) << target << " " << answer.status;
+    EXPECT_EQ(answer.body.find(secret), std::string::npos) << target;
+    EXPECT_EQ(answer.body.find("root:"), std::string::npos) << target;
+  }
+  // Neither the link nor the directory is offered as a part.
+  JsonPtr json = ParseJson(Get("/start?mid=p" + kMachine).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonInt(json.get(), "parts"), 3);
+}
+
+TEST_F(ServerTest, PagesAndUnknownPaths) {
+  for (int n = 1; n <= 4; ++n) {
+    const HttpAnswer page = Get("/tovi/parte" + std::to_string(n));
+    EXPECT_EQ(page.status, 200) << n;
+    EXPECT_EQ(page.Header("content-type").rfind("text/html", 0), 0u) << n;
+    EXPECT_EQ(page.body.find("href=\"app:100\"") != std::string::npos, n == 1) << n;
+  }
+  EXPECT_EQ(Get("/polvex_tovi").status, 200);
+  for (const char* target : {"/tovi/parte5", "/tovi/parte0", "/", "/nothing", "/start/x"}) {
+    EXPECT_EQ(Get(target).status, 404) << target;
+  }
+}
+
+class ServerStopTest : public ServerTest, public testing::WithParamInterface<int> {};
+
+TEST_P(ServerStopTest, StopsCleanlyWithTheDatabaseIntact) {
+  ASSERT_EQ(Get("/pause?mid=s" + kMachine + "&bytes=9&current_part=1").status, 200);
+  EXPECT_EQ(server_.Stop(GetParam()), 0);
+  EXPECT_FALSE(fs::exists(DbPath() + "-wal"));
+  const auto rows = ReadEvents(DbPath());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].event, "pause");
+  EXPECT_EQ(HttpGet(server_.Url("/tovi/parte1")).transferred, false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest, testing::Values(SIGTERM, SIGINT));
+
+TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
+  Sandbox box;
+  std::string output;
+  EXPECT_EQ(RunServerToEnd({"--help"}, output), 0);
+  EXPECT_NE(output.find("--parts DIR"), std::string::npos);
+  EXPECT_EQ(RunServerToEnd({"--bogus"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--port", "70000"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--port"}, output), 2);
+  EXPECT_EQ(
+      RunServerToEnd({"--port", "0", "--parts", box.Path("none"), "--db", box.Path("db.sqlite3")},
+                     output),
+      1);
+}
+
+}  // namespace
