@@ -158,9 +158,10 @@ bool HttpFixture::SendAll(TestSocket connection, const char* data, size_t size) 
   return true;
 }
 
-void HttpFixture::HoldUntilClosed(TestSocket connection) {
+void HttpFixture::HoldUntilClosed(TestSocket connection, int holdMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
   char buffer[512];
-  while (!stop_.load()) {
+  while (!stop_.load() && std::chrono::steady_clock::now() < deadline) {
     if (WaitReadable(connection, kSliceMs) && ReceiveSome(connection, buffer, sizeof buffer) == 0) {
       return;
     }
@@ -177,7 +178,7 @@ void HttpFixture::Serve(TestSocket connection) {
     reply = reply_;
   }
   if (reply.silent) {
-    HoldUntilClosed(connection);
+    HoldUntilClosed(connection, reply.holdMs);
     return;
   }
 
@@ -229,5 +230,5 @@ void HttpFixture::Serve(TestSocket connection) {
     bodyBytesSent_.fetch_add(static_cast<int64_t>(n));
     if (reply.bytesPerSecond > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
   }
-  if (reply.stallAfter >= 0 && reply.stallAfter < count) HoldUntilClosed(connection);
+  if (reply.stallAfter >= 0 && reply.stallAfter < count) HoldUntilClosed(connection, reply.holdMs);
 }

@@ -35,6 +35,9 @@ struct HttpReply {
   int64_t bytesPerSecond = 0;
   // Read the request and never answer, holding the connection (a black hole).
   bool silent = false;
+  // A stalled or silent connection is closed after this long at the latest,
+  // so a client without a time-out of its own still ends.
+  int holdMs = 10000;
 };
 
 // Byte offset of the test pattern: varies with the offset so that a shifted
@@ -75,7 +78,7 @@ class HttpFixture {
   void Serve(TestSocket connection);
   bool ReadHead(TestSocket connection, std::string* head);
   bool SendAll(TestSocket connection, const char* data, size_t size);
-  void HoldUntilClosed(TestSocket connection);
+  void HoldUntilClosed(TestSocket connection, int holdMs);
 
   TestSocket listener_ = kNoSocket;
   uint16_t port_ = 0;
