@@ -1,0 +1,285 @@
+// Fetching the communication file and sending reports, against the
+// in-process HTTP server: the exact requests, the size and load checks, and
+// servers that are down or never answer.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/files.h"
+#include "stats/comm_file.h"
+#include "stats/download_records.h"
+#include "stats/parts_loop.h"
+#include "stats/stats_requests.h"
+#include "stats/update_milestone.h"
+#include "support/http_fixture.h"
+#include "support/log_capture.h"
+#include "support/sandbox.h"
+#include "support/test_socket.h"
+#include "transfer/transfer_state.h"
+
+namespace {
+
+class StatsExchangeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetDownloadRecordsForTesting();
+    TheStatsSettings.mid = "SER&IAL#1%2+3 4::00-1A-2B-3C-4D-5E";
+    TheStatsSettings.game = "29";
+    TheStatsSettings.distributor = "0";
+    TheStatsSettings.commFilePath = sandbox_.Path("comm290.tmp");
+  }
+  void TearDown() override { ResetDownloadRecordsForTesting(); }
+
+  void UseServer(const HttpFixture& server) { TheStatsSettings.baseUrl = server.Url(""); }
+
+  Sandbox sandbox_;
+};
+
+const char* kEncodedQuery =
+    "mid=SER%26IAL%231%252%2B3%204::00-1A-2B-3C-4D-5E&game=29&distributor=0";
+
+// A loopback port nothing listens on.
+uint16_t ClosedPort() {
+  uint16_t port = 0;
+  const TestSocket socket = ListenOnLoopback(&port);
+  CloseTestSocket(socket);
+  return port;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(StatsExchangeTest, LoadPathsAndTheirChecks) {
+  struct Case {
+    const char* body;
+    bool resume;
+    bool loaded;
+    std::vector<std::string> tail;  // the last log lines
+  } cases[] = {
+      {R"({"parts": 1, "url_0": "http://h/x/a", "size_0": "5"})", false, true, {}},
+      {"{}", false, false, {"the communication file is too small"}},
+      {"{} ", false, true, {}},
+      {"", true, false, {"the communication file is too small"}},
+      {"not json", false, false, {"could not load the communication file"}},
+      {"not json", true, false, {"could not load the communication file  [ID-001]"}},
+      {R"({"parts": 1, "url_0": "http://h/x/a", "size_0": "5"})",
+       true,
+       true,
+       {"RESUME FILE: given", "RESUME FROM: 0"}},
+  };
+  for (const Case& c : cases) {
+    ResetDownloadRecordsForTesting();
+    SetUp();
+    HttpFixture server(HttpReply{.body = c.body});
+    ASSERT_TRUE(server.Listening());
+    UseServer(server);
+    sandbox_.Write("comm290.tmp", "an earlier answer");
+    LogCapture log;
+    const bool loaded = c.resume ? LoadCommFileForResume(sandbox_.Dir(), "given")
+                                 : LoadCommFileForStart(sandbox_.Dir());
+    EXPECT_EQ(loaded, c.loaded) << c.body;
+    // The earlier file is gone; what lies there now is the answer.
+    EXPECT_EQ(sandbox_.Read("comm290.tmp"), c.body);
+    ASSERT_EQ(server.RequestCount(), 1u) << c.body;
+    EXPECT_EQ(server.RequestLine(0), std::string("GET /") + (c.resume ? "resume" : "start") + "?" +
+                                         kEncodedQuery + " HTTP/1.1");
+    const auto bodies = log.Bodies();
+    ASSERT_FALSE(bodies.empty());
+    EXPECT_EQ(bodies.front(),
+              server.Url("/") + (c.resume ? "resume" : "start") + "?" + kEncodedQuery);
+    ASSERT_GE(bodies.size(), c.tail.size());
+    EXPECT_EQ(
+        std::vector<std::string>(bodies.end() - static_cast<long>(c.tail.size()), bodies.end()),
+        c.tail)
+        << c.body;
+    EXPECT_EQ(TheDownloadPlan.partUrls.size(),
+              c.loaded && c.body[0] == '{' && c.body[1] != '}' ? 1u : 0u)
+        << c.body;
+  }
+}
+
+TEST_F(StatsExchangeTest, FetchFailures) {
+  {
+    // An old communication file that cannot be deleted stops the fetch.
+    HttpFixture server(HttpReply{.body = "{} "});
+    UseServer(server);
+    std::filesystem::create_directory(TheStatsSettings.commFilePath);
+    LogCapture log;
+    EXPECT_FALSE(LoadCommFileForStart(sandbox_.Dir()));
+    EXPECT_EQ(log.Bodies().back(), "could not delete old communication file");
+    EXPECT_EQ(server.RequestCount(), 0u);
+    std::filesystem::remove(TheStatsSettings.commFilePath);
+  }
+  {
+    TheStatsSettings.baseUrl = "http://127.0.0.1:" + std::to_string(ClosedPort());
+    LogCapture log;
+    EXPECT_FALSE(LoadCommFileForResume(sandbox_.Dir(), "given"));
+    EXPECT_EQ(log.Bodies().back(), "could not communicate with the stats server");
+    EXPECT_EQ(TheDownloadPlan.partCount, 0);
+  }
+}
+
+TEST_F(StatsExchangeTest, ReportsCarryTheirFigures) {
+  HttpFixture server(HttpReply{.body = "OK\n"});
+  UseServer(server);
+  sandbox_.Write("a.q9tovi", std::string(1000, 'a'));
+  sandbox_.Write("b.q9tovi", std::string(234, 'b'));
+  SetDownloadPlan({"http://h/a", "http://h/b"}, {1000, 234}, 0, sandbox_.Dir());
+  TheDownloadPlan.currentPart = 1;
+  TheDownloadPlan.downloading = true;
+
+  sandbox_.Write("comm290.tmp", "{}");
+  EXPECT_TRUE(ReportPause(123456));
+  EXPECT_FALSE(FileExists(TheStatsSettings.commFilePath));
+  EXPECT_FALSE(TheDownloadPlan.downloading);
+  EXPECT_TRUE(ReportUpdate(-7));
+  sandbox_.Write("comm290.tmp", "{}");
+  EXPECT_TRUE(ReportFinish());
+  EXPECT_FALSE(FileExists(TheStatsSettings.commFilePath));
+
+  const std::string query = kEncodedQuery;
+  ASSERT_EQ(server.RequestCount(), 3u);
+  EXPECT_EQ(server.RequestLine(0), "GET /pause?" + query + "&bytes=123456&current_part=1 HTTP/1.1");
+  EXPECT_EQ(server.RequestLine(1), "GET /update?" + query + "&bytes=-7&current_part=1 HTTP/1.1");
+  EXPECT_EQ(server.RequestLine(2), "GET /finish?" + query + "&bytes=1234 HTTP/1.1");
+}
+
+TEST_F(StatsExchangeTest, ReportAnswerGoesNowhere) {
+  HttpFixture server(HttpReply{.status = 404, .body = "STATS-ANSWER-BODY"});
+  UseServer(server);
+  const std::string captured = sandbox_.Path("stdout.txt");
+  std::fflush(stdout);
+  const int saved = dup(fileno(stdout));
+  ASSERT_NE(saved, -1);
+  std::FILE* sink = std::fopen(captured.c_str(), "wb");
+  ASSERT_NE(sink, nullptr);
+  dup2(fileno(sink), fileno(stdout));
+  // An HTTP error status still counts as a completed request.
+  const bool sent = SendStatsRequest(BuildStatsUrlForUpdate(1));
+  std::fflush(stdout);
+  dup2(saved, fileno(stdout));
+  close(saved);
+  std::fclose(sink);
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(sandbox_.Read("stdout.txt"), "");
+}
+
+TEST_F(StatsExchangeTest, UnreachableAndSilentServersAreBounded) {
+  TheStatsSettings.baseUrl = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ReportUpdate(10));
+  EXPECT_LT(SecondsSince(start), 2.0);
+
+  HttpFixture silent(HttpReply{.silent = true});
+  UseServer(silent);
+  sandbox_.Write("comm290.tmp", "{}");
+  start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ReportPause(10));
+  const double seconds = SecondsSince(start);
+  EXPECT_GE(seconds, kStatsRequestTimeLimitMs / 1000.0 - 0.5);
+  EXPECT_LT(seconds, kStatsRequestTimeLimitMs / 1000.0 + 3.0);
+  EXPECT_EQ(silent.RequestCount(), 1u);
+  // The pause still took effect locally.
+  EXPECT_FALSE(FileExists(TheStatsSettings.commFilePath));
+}
+
+TEST_F(StatsExchangeTest, PartsLoopRefusesAPartOutsideThePlan) {
+  struct Case {
+    int32_t currentPart;
+    bool logged;
+  } cases[] = {{2, false}, {5, false}, {-1, true}};
+  for (const Case& c : cases) {
+    ResetDownloadRecordsForTesting();
+    SetDownloadPlan({"http://127.0.0.1:1/a", "http://127.0.0.1:1/b"}, {1, 2}, 0, sandbox_.Dir());
+    TheDownloadPlan.partCount = 2;
+    TheDownloadPlan.currentPart = c.currentPart;
+    LogCapture log;
+    EXPECT_FALSE(DownloadAllParts()) << c.currentPart;
+    EXPECT_EQ(TheDownloadPlan.currentPart, c.currentPart);
+    EXPECT_FALSE(TheDownloadPlan.downloading);
+    // No transfer was tried.
+    EXPECT_EQ(log.Bodies().size(), c.logged ? 1u : 0u) << c.currentPart;
+  }
+  // A count larger than the lists (a parse that stopped early) is not indexed
+  // past them either.
+  ResetDownloadRecordsForTesting();
+  TheDownloadPlan.partCount = 3;
+  LogCapture log;
+  EXPECT_FALSE(DownloadAllParts());
+  EXPECT_EQ(log.Bodies(), std::vector<std::string>{"part 0 is not in the download plan"});
+}
+
+int lastReportedPercent = 0;
+
+// The statistics duty of the window's progress listener.
+void UpdatingListener(int percent, int64_t bytes) {
+  if (TakeUpdateMilestone(percent, &lastReportedPercent)) (void)ReportUpdate(bytes);
+}
+
+TEST_F(StatsExchangeTest, PartsLoopSendsOneUpdatePerTenPerCent) {
+  // Three parts of 20000 bytes, paced so that progress moves in steps below
+  // one per cent and the listener sees every percentage.
+  constexpr int64_t kPart = 20000;
+  HttpFixture parts(HttpReply{.patternSize = kPart, .bytesPerSecond = 25000});
+  HttpFixture stats(HttpReply{.body = "OK\n"});
+  UseServer(stats);
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b"), parts.Url("/c")}, {kPart, kPart, kPart}, 0,
+                  sandbox_.Dir());
+  TheDownloadPlan.partCount = 3;
+  lastReportedPercent = 0;
+  TheTransferState.progressListener = UpdatingListener;
+  const bool loaded = DownloadAllParts();
+  TheTransferState.progressListener = nullptr;
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(TheDownloadPlan.currentPart, 3);
+  EXPECT_EQ(TheDownloadPlan.baseBytes, 2 * kPart);
+  EXPECT_EQ(TheDownloadPlan.totalBytes, 3 * kPart);
+
+  ASSERT_EQ(stats.RequestCount(), 9u);
+  const std::string prefix = std::string("GET /update?") + kEncodedQuery + "&bytes=";
+  for (size_t i = 0; i < 9; ++i) {
+    const int percent = static_cast<int>(i + 1) * 10;
+    const std::string line = stats.RequestLine(i);
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const int64_t bytes = std::stoll(line.substr(prefix.size()));
+    EXPECT_GE(bytes, 3 * kPart * percent / 100) << line;
+    EXPECT_LT(bytes, 3 * kPart * (percent + 1) / 100) << line;
+    const std::string part = "&current_part=" + std::to_string(bytes / kPart) + " HTTP/1.1";
+    EXPECT_EQ(line.substr(line.size() - part.size()), part) << line;
+  }
+  EXPECT_EQ(parts.RequestCount(), 3u);
+}
+
+TEST_F(StatsExchangeTest, PartsLoopStopsAtAFailedPart) {
+  // Resumed at part 1 with 500 bytes on disk; the host of part 1 is down.
+  HttpFixture parts(HttpReply{.patternSize = 1000});
+  const std::string down = "http://127.0.0.1:" + std::to_string(ClosedPort());
+  SetDownloadPlan({parts.Url("/a"), down + "/b", parts.Url("/c")}, {1000, 1000, 1000}, 500,
+                  sandbox_.Dir());
+  sandbox_.Write("b.q9tovi", PatternBytes(0, 500));
+  TheDownloadPlan.partCount = 3;
+  TheDownloadPlan.currentPart = 1;
+  EXPECT_FALSE(DownloadAllParts());
+  EXPECT_EQ(TheDownloadPlan.currentPart, 1);
+  EXPECT_EQ(TheDownloadPlan.resumeOffset, 500);
+  EXPECT_EQ(TheDownloadPlan.baseBytes, 1000 + 500);
+  EXPECT_EQ(TheDownloadPlan.totalBytes, 3000);
+  EXPECT_FALSE(TheDownloadPlan.downloading);
+  EXPECT_EQ(parts.RequestCount(), 0u);  // neither part 0 nor part 2
+  EXPECT_FALSE(FileExists(sandbox_.Path("c.q9tovi")));
+  EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 500));
+}
+
+TEST(WhiteSpace, RemovedWhereverItStands) {
+  EXPECT_EQ(RemoveWhiteSpace(" http://h/a b\tc\nd\ve\ff\r\n"), "http://h/abcdef");
+  EXPECT_EQ(RemoveWhiteSpace("http://h/x"), "http://h/x");
+}
+
+}  // namespace
