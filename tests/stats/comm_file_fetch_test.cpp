@@ -51,6 +51,27 @@ uint16_t ClosedPort() {
   return port;
 }
 
+HttpReply SilentReply() {
+  HttpReply reply;
+  reply.silent = true;
+  return reply;
+}
+
+HttpReply BodyReply(const std::string& body, int status = 200) {
+  HttpReply reply;
+  reply.status = status;
+  reply.body = body;
+  return reply;
+}
+
+// Pattern bytes of the given size; paced when bytesPerSecond is not 0.
+HttpReply PatternReply(int64_t size, int64_t bytesPerSecond = 0) {
+  HttpReply reply;
+  reply.patternSize = size;
+  reply.bytesPerSecond = bytesPerSecond;
+  return reply;
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -76,7 +97,7 @@ TEST_F(StatsExchangeTest, LoadPathsAndTheirChecks) {
   for (const Case& c : cases) {
     ResetDownloadRecordsForTesting();
     SetUp();
-    HttpFixture server(HttpReply{.body = c.body});
+    HttpFixture server(BodyReply(c.body));
     ASSERT_TRUE(server.Listening());
     UseServer(server);
     sandbox_.Write("comm290.tmp", "an earlier answer");
@@ -107,7 +128,7 @@ TEST_F(StatsExchangeTest, LoadPathsAndTheirChecks) {
 TEST_F(StatsExchangeTest, FetchFailures) {
   {
     // An old communication file that cannot be deleted stops the fetch.
-    HttpFixture server(HttpReply{.body = "{} "});
+    HttpFixture server(BodyReply("{} "));
     UseServer(server);
     std::filesystem::create_directory(TheStatsSettings.commFilePath);
     LogCapture log;
@@ -126,7 +147,7 @@ TEST_F(StatsExchangeTest, FetchFailures) {
 }
 
 TEST_F(StatsExchangeTest, ReportsCarryTheirFigures) {
-  HttpFixture server(HttpReply{.body = "OK\n"});
+  HttpFixture server(BodyReply("OK\n"));
   UseServer(server);
   sandbox_.Write("a.q9tovi", std::string(1000, 'a'));
   sandbox_.Write("b.q9tovi", std::string(234, 'b'));
@@ -151,7 +172,7 @@ TEST_F(StatsExchangeTest, ReportsCarryTheirFigures) {
 }
 
 TEST_F(StatsExchangeTest, ReportAnswerGoesNowhere) {
-  HttpFixture server(HttpReply{.status = 404, .body = "STATS-ANSWER-BODY"});
+  HttpFixture server(BodyReply("STATS-ANSWER-BODY", 404));
   UseServer(server);
   const std::string captured = sandbox_.Path("stdout.txt");
   std::fflush(stdout);
@@ -177,7 +198,7 @@ TEST_F(StatsExchangeTest, UnreachableAndSilentServersAreBounded) {
   EXPECT_FALSE(ReportUpdate(10));
   EXPECT_LT(SecondsSince(start), 2.0);
 
-  HttpFixture silent(HttpReply{.silent = true});
+  HttpFixture silent(SilentReply());
   UseServer(silent);
   sandbox_.Write("comm290.tmp", "{}");
   start = std::chrono::steady_clock::now();
@@ -227,8 +248,8 @@ TEST_F(StatsExchangeTest, PartsLoopSendsOneUpdatePerTenPerCent) {
   // Three parts of 20000 bytes, paced so that progress moves in steps below
   // one per cent and the listener sees every percentage.
   constexpr int64_t kPart = 20000;
-  HttpFixture parts(HttpReply{.patternSize = kPart, .bytesPerSecond = 25000});
-  HttpFixture stats(HttpReply{.body = "OK\n"});
+  HttpFixture parts(PatternReply(kPart, 25000));
+  HttpFixture stats(BodyReply("OK\n"));
   UseServer(stats);
   SetDownloadPlan({parts.Url("/a"), parts.Url("/b"), parts.Url("/c")}, {kPart, kPart, kPart}, 0,
                   sandbox_.Dir());
@@ -259,7 +280,7 @@ TEST_F(StatsExchangeTest, PartsLoopSendsOneUpdatePerTenPerCent) {
 
 TEST_F(StatsExchangeTest, PartsLoopStopsAtAFailedPart) {
   // Resumed at part 1 with 500 bytes on disk; the host of part 1 is down.
-  HttpFixture parts(HttpReply{.patternSize = 1000});
+  HttpFixture parts(PatternReply(1000));
   const std::string down = "http://127.0.0.1:" + std::to_string(ClosedPort());
   SetDownloadPlan({parts.Url("/a"), down + "/b", parts.Url("/c")}, {1000, 1000, 1000}, 500,
                   sandbox_.Dir());

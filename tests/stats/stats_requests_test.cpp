@@ -11,10 +11,8 @@ class StatsUrlTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetDownloadRecordsForTesting();
-    TheStatsSettings.baseUrl = "http://10.1.2.3:8101";
-    TheStatsSettings.mid = "WD-WCAV12345::00-1A-2B-3C-4D-5E";
-    TheStatsSettings.game = "29";
-    TheStatsSettings.distributor = "0";
+    TheStatsSettings =
+        StatsSettings{"http://10.1.2.3:8101", "WD-WCAV12345::00-1A-2B-3C-4D-5E", "29", "0", ""};
   }
   void TearDown() override { ResetDownloadRecordsForTesting(); }
 };
