@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/files.h"
+#include "app/thread.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"
@@ -169,6 +170,28 @@ TEST_F(StatsExchangeTest, ReportsCarryTheirFigures) {
   EXPECT_EQ(server.RequestLine(0), "GET /pause?" + query + "&bytes=123456&current_part=1 HTTP/1.1");
   EXPECT_EQ(server.RequestLine(1), "GET /update?" + query + "&bytes=-7&current_part=1 HTTP/1.1");
   EXPECT_EQ(server.RequestLine(2), "GET /finish?" + query + "&bytes=1234 HTTP/1.1");
+}
+
+TEST_F(StatsExchangeTest, ReportFailuresChangeNothingElse) {
+  HttpFixture server(BodyReply("OK\n"));
+  UseServer(server);
+  // A communication file that cannot be deleted is logged; the pause still
+  // goes out.
+  std::filesystem::create_directory(TheStatsSettings.commFilePath);
+  TheDownloadPlan.downloading = true;
+  {
+    LogCapture log;
+    EXPECT_TRUE(ReportPause(5));
+    EXPECT_EQ(log.Bodies(), std::vector<std::string>{"could not delete last communication file"});
+  }
+  EXPECT_FALSE(TheDownloadPlan.downloading);
+  EXPECT_EQ(server.RequestCount(), 1u);
+  // No worker thread: no request, false.
+  SetThreadStartRefusedForTesting(true);
+  const bool sent = ReportUpdate(5);
+  SetThreadStartRefusedForTesting(false);
+  EXPECT_FALSE(sent);
+  EXPECT_EQ(server.RequestCount(), 1u);
 }
 
 TEST_F(StatsExchangeTest, ReportAnswerGoesNowhere) {
