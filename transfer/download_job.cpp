@@ -14,6 +14,11 @@
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 60;
+// libcurl's largest receive buffer. On a fast link the default 16 KiB costs
+// a receive, a write and a progress callback per 16 KiB; this keeps the CPU
+// per byte at the level of curl's own tool. A fixed half megabyte, whatever
+// the file's size.
+constexpr long kReceiveBufferBytes = 512 * 1024;
 
 // The double-argument progress callback and the double speed query are the
 // ones this engine is built on; libcurl marks both deprecated in favour of
@@ -121,6 +126,7 @@ bool PerformDownload() {
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
   if (!job->file) {
     LogFormat("could not open file: %s\n", job->path.c_str());
