@@ -18,7 +18,9 @@ const char kAsterisks[] = "*****************************************************
 // never interleave, then flushes so the file is complete if the process is
 // terminated right after.
 void WriteLine(const std::string& body) {
-  std::string line = "[" + LogTimestamp() + "] " + body;
+  std::string line;
+  line.reserve(body.size() + 32);
+  line.append("[").append(LogTimestamp()).append("] ").append(body);
   FILE* stream = logStream.load();
   if (stream == nullptr) return;
   std::fwrite(line.data(), 1, line.size(), stream);

@@ -41,18 +41,18 @@ bool StartsWithBytesUnit(const std::string& header) {
 ByteRange ResolveRange(const std::string& header, int64_t size) {
   ByteRange whole;
   if (!StartsWithBytesUnit(header)) return whole;
-  std::string spec = header.substr(6);
+  std::string rangeSet = header.substr(6);
   // Optional white space around the single range.
-  while (!spec.empty() && (spec.front() == ' ' || spec.front() == '\t')) spec.erase(0, 1);
-  while (!spec.empty() && (spec.back() == ' ' || spec.back() == '\t')) spec.pop_back();
-  if (spec.find(',') != std::string::npos) return whole;
-  const size_t dash = spec.find('-');
+  while (!rangeSet.empty() && (rangeSet.front() == ' ' || rangeSet.front() == '\t')) rangeSet.erase(0, 1);
+  while (!rangeSet.empty() && (rangeSet.back() == ' ' || rangeSet.back() == '\t')) rangeSet.pop_back();
+  if (rangeSet.find(',') != std::string::npos) return whole;
+  const size_t dash = rangeSet.find('-');
   if (dash == std::string::npos) return whole;
 
-  const int64_t first = ParsePosition(spec, 0, dash);
-  const int64_t last = ParsePosition(spec, dash + 1, spec.size());
+  const int64_t first = ParsePosition(rangeSet, 0, dash);
+  const int64_t last = ParsePosition(rangeSet, dash + 1, rangeSet.size());
   const bool firstGiven = dash > 0;
-  const bool lastGiven = dash + 1 < spec.size();
+  const bool lastGiven = dash + 1 < rangeSet.size();
   if ((firstGiven && first == kNoNumber) || (lastGiven && last == kNoNumber)) return whole;
 
   ByteRange result;

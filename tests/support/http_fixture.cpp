@@ -38,17 +38,17 @@ std::string HeaderIn(const std::string& head, const std::string& name) {
 // "bytes=A-" or "bytes=A-B"; false for anything else.
 bool ParseRange(const std::string& value, int64_t* first, int64_t* last) {
   if (value.rfind("bytes=", 0) != 0) return false;
-  const std::string spec = value.substr(6);
-  const size_t dash = spec.find('-');
+  const std::string rangeSet = value.substr(6);
+  const size_t dash = rangeSet.find('-');
   if (dash == std::string::npos || dash == 0) return false;
   char* end = nullptr;
-  *first = std::strtoll(spec.c_str(), &end, 10);
-  if (end != spec.c_str() + dash) return false;
-  if (dash + 1 == spec.size()) {
+  *first = std::strtoll(rangeSet.c_str(), &end, 10);
+  if (end != rangeSet.c_str() + dash) return false;
+  if (dash + 1 == rangeSet.size()) {
     *last = INT64_MAX;
     return true;
   }
-  *last = std::strtoll(spec.c_str() + dash + 1, &end, 10);
+  *last = std::strtoll(rangeSet.c_str() + dash + 1, &end, 10);
   return *end == '\0' && *last >= *first;
 }
 
