@@ -5,6 +5,8 @@
 #include <ctime>
 #include <vector>
 
+#include "app/local_time.h"
+
 std::atomic<bool> VerboseLogging{false};
 
 namespace {
@@ -61,13 +63,7 @@ std::string FormatLogTimestamp(const LogClock& c) {
 }
 
 std::string LogTimestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = LocalTime(std::time(nullptr));
   return FormatLogTimestamp({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                              local.tm_min, local.tm_sec});
 }
