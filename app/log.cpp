@@ -43,8 +43,6 @@ std::string FormatV(const char* format, va_list args) {
 
 void SetLogPath(const std::string& path) { logPath = path; }
 
-const std::string& LogPath() { return logPath; }
-
 void OpenLog() {
   // freopen closes the old stream even when the new file cannot be opened;
   // lines are then lost, as intended.

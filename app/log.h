@@ -14,7 +14,6 @@
 extern std::atomic<bool> VerboseLogging;
 
 void SetLogPath(const std::string& path);
-const std::string& LogPath();
 
 // Reopens the standard error stream onto the log path for appending. When the
 // file cannot be opened every later line is lost silently.

@@ -82,13 +82,6 @@ WindowHandle CreatePosixWindow(WindowProc proc, void* context) {
   return new PosixWindow{CurrentThreadId(), proc, context};
 }
 
-bool PostThreadMessageTo(uint32_t threadId, const Message& message) {
-  QueueOfThread(threadId).Post(message);
-  return true;
-}
-
-void PostQuitToCurrentThread() { CurrentThreadQueue().Post({nullptr, WM_QUIT_MESSAGE, 0, 0}); }
-
 bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (window == nullptr) return false;
   auto* target = static_cast<PosixWindow*>(window);

@@ -53,6 +53,3 @@ void DispatchMessageToWindow(const Message& message);
 
 // A window owned by the calling thread; lives for the process.
 WindowHandle CreatePosixWindow(WindowProc proc, void* context);
-
-bool PostThreadMessageTo(uint32_t threadId, const Message& message);
-void PostQuitToCurrentThread();

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/log_capture.h"
-#include "support/sandbox.h"
 
 namespace {
 
@@ -83,24 +82,6 @@ TEST(LogTest, ConcurrentLinesNeverMix) {
   const auto bodies = capture.Bodies();
   ASSERT_EQ(bodies.size(), 800u);
   for (const auto& body : bodies) EXPECT_TRUE(std::regex_match(body, shape)) << body;
-}
-
-TEST(LogTest, OpenLogAppendsAcrossRuns) {
-  Sandbox sandbox;
-  sandbox.Write("log.txt", "earlier run\n");
-  SetLogPath(sandbox.Path("log.txt"));
-  EXPECT_EQ(LogPath(), sandbox.Path("log.txt"));
-  // OpenLog reopens stderr; do it in a child-like way by restoring afterwards.
-  FILE* saved = std::fopen(sandbox.Path("log.txt").c_str(), "a");
-  RedirectLogForTesting(saved);
-  VerboseLogging = true;
-  LogLine("this run");
-  VerboseLogging = false;
-  RedirectLogForTesting(stderr);
-  std::fclose(saved);
-  const std::string content = sandbox.Read("log.txt");
-  EXPECT_EQ(content.rfind("earlier run\n", 0), 0u);
-  EXPECT_NE(content.find("] this run"), std::string::npos);
 }
 
 }  // namespace

@@ -56,4 +56,32 @@ TEST(SingleInstanceTest, SecondInstanceEndsAtOnceAndWritesNothing) {
   first.Kill();
 }
 
+TEST(SingleInstanceTest, EachRunAppendsToTheLog) {
+  Sandbox sandbox;
+  sandbox.Write("log.txt", "earlier run\n");
+  const std::string program = NativeProgramPath(TOVI_PROGRAM_PATH);
+  for (int run = 1; run <= 2; ++run) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(program, {}, TempDirEnvironment(sandbox)));
+    const std::string log = sandbox.Read("log.txt");
+    const uint32_t start = TickCount();
+    size_t banners = 0;
+    while (TickCount() - start < 30000) {
+      const std::string now = sandbox.Read("log.txt");
+      banners = 0;
+      for (size_t pos = now.find("Sytem Start"); pos != std::string::npos;
+           pos = now.find("Sytem Start", pos + 1)) {
+        ++banners;
+      }
+      if (banners == static_cast<size_t>(run)) break;
+      SleepMs(50);
+    }
+    ASSERT_EQ(banners, static_cast<size_t>(run)) << "run " << run << " never logged";
+    // What earlier runs wrote stays at the front.
+    EXPECT_EQ(sandbox.Read("log.txt").rfind(log, 0), 0u);
+    child.Kill();
+  }
+  EXPECT_EQ(sandbox.Read("log.txt").rfind("earlier run\n", 0), 0u);
+}
+
 }  // namespace
