@@ -4,11 +4,14 @@ StatsSettings TheStatsSettings;
 DownloadPlan TheDownloadPlan;
 
 void SetDownloadPlan(const std::vector<std::string>& urls, const std::vector<int64_t>& sizes,
-                     int64_t resumeOffset, const std::string& downloadDir) {
+                     int64_t resumeOffset, const std::string& downloadDir,
+                     const std::vector<std::string>& digests) {
   DownloadPlan& plan = TheDownloadPlan;
   plan.downloadDir = downloadDir;
   plan.partUrls = urls;
   plan.partSizes = sizes;
+  plan.partDigests = digests;
+  plan.partDigests.resize(urls.size());
   for (const std::string& url : plan.partUrls) {
     std::string target = downloadDir + FileNameFromUrl(url, '/');
     plan.partialPaths.push_back(target + kPartialSuffix);
@@ -35,6 +38,7 @@ void ResetDownloadRecordsForTesting() {
   plan.currentPart = 0;
   plan.partUrls.clear();
   plan.partSizes.clear();
+  plan.partDigests.clear();
   plan.downloadDir.clear();
   plan.targetPaths.clear();
   plan.partialPaths.clear();

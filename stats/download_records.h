@@ -27,12 +27,16 @@ struct DownloadPlan {
   std::atomic<int32_t> currentPart{0};
   std::vector<std::string> partUrls;
   std::vector<int64_t> partSizes;
+  // SHA-256 of each part as 64 lower-case hexadecimal characters, or empty
+  // when the communication file names none for that part.
+  std::vector<std::string> partDigests;
   std::string downloadDir;  // ends in the path separator
   std::vector<std::string> targetPaths;
   std::vector<std::string> partialPaths;
   int64_t resumeOffset = 0;
-  int64_t totalBytes = 0;
-  int64_t baseBytes = 0;
+  // Rewritten by the parts loop between parts while the UI thread reads them.
+  std::atomic<int64_t> totalBytes{0};
+  std::atomic<int64_t> baseBytes{0};
   std::atomic<bool> downloading{false};
 };
 
@@ -44,8 +48,10 @@ inline constexpr const char* kPartialSuffix = ".q9tovi";
 
 // Stores the parsed lists and derives targetPaths (dir + file name of the URL)
 // and partialPaths (target + ".q9tovi"). The path lists are appended to.
+// digests is empty or holds one entry per part (empty: no digest).
 void SetDownloadPlan(const std::vector<std::string>& urls, const std::vector<int64_t>& sizes,
-                     int64_t resumeOffset, const std::string& downloadDir);
+                     int64_t resumeOffset, const std::string& downloadDir,
+                     const std::vector<std::string>& digests = {});
 
 // The text after the last occurrence of separator, or the whole text when it
 // does not occur. Nothing is decoded; query text stays.
