@@ -26,8 +26,11 @@ inline constexpr int32_t kMaxCommFileParts = 10000;
 
 // Reads the communication file and fills TheDownloadPlan. partCount and
 // currentPart are replaced as soon as they are read; the lists only when the
-// whole file is good. With resume, the size on disk of the partial file of
-// the part to continue with becomes the resume offset.
+// whole file is good. Besides a missing URL or size, a file is refused when a
+// URL gives no plain file name, a "sha256_N" holds no digest in hexadecimal
+// text, or the sizes cannot be added up in 64 bits. With resume, the size on
+// disk of the partial file of the part to continue with becomes the resume
+// offset.
 [[nodiscard]] bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile,
                                  bool resume);
 

@@ -1,10 +1,14 @@
+#include <cstddef>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/log.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/json_document.h"
+#include "stats/part_file_name.h"
 #include "stats/stats_requests.h"
 #include "transfer/file_size.h"
 
@@ -33,6 +37,26 @@ int64_t ReadSize(const json_t* root, const char* key) {
   const json_t* value = json_object_get(root, key);
   if (!json_is_string(value)) return -1;
   return ParseSizeText(json_string_value(value));
+}
+
+constexpr size_t kDigestChars = 64;
+
+// The optional "sha256_N" as 64 lower-case hexadecimal characters, or empty
+// when the key is missing. False when the key holds anything else.
+bool ReadDigest(const json_t* root, const char* key, std::string* digest) {
+  const json_t* value = json_object_get(root, key);
+  if (value == nullptr) {
+    digest->clear();
+    return true;
+  }
+  if (!json_is_string(value) || json_string_length(value) != kDigestChars) return false;
+  std::string text(json_string_value(value), kDigestChars);
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  *digest = std::move(text);
+  return true;
 }
 
 }  // namespace
@@ -72,14 +96,23 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
 
   std::vector<std::string> urls;
   std::vector<int64_t> sizes;
+  std::vector<std::string> digests;
   for (int32_t i = 0; i < partCount; ++i) {
     char urlKey[10];
     char sizeKey[10];
+    char digestKey[16];
     std::snprintf(urlKey, sizeof urlKey, "url_%d", i);
     std::snprintf(sizeKey, sizeof sizeKey, "size_%d", i);
+    std::snprintf(digestKey, sizeof digestKey, "sha256_%d", i);
     const char* url = ReadText(root.get(), urlKey);
     if (*url == '\0') {
       LogFormat("%s gave no url\n", urlKey);
+      return false;
+    }
+    // The part is written under this name into the download folder, by a
+    // process with administrator rights: it must not lead anywhere else.
+    if (!IsPlainPartFileName(FileNameFromUrl(url, '/'))) {
+      LogFormat("%s gave no plain file name\n", urlKey);
       return false;
     }
     const int64_t size = ReadSize(root.get(), sizeKey);
@@ -87,8 +120,20 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
       LogFormat("%s gave no size\n", urlKey);
       return false;
     }
+    std::string digest;
+    if (!ReadDigest(root.get(), digestKey, &digest)) {
+      LogFormat("%s is no SHA-256 digest\n", digestKey);
+      return false;
+    }
     urls.emplace_back(url);
     sizes.push_back(size);
+    digests.push_back(std::move(digest));
+  }
+  // Progress adds the sizes up, part by part.
+  int64_t total = 0;
+  if (!AddUpSizes(sizes, &total)) {
+    LogLine("the sizes of the communication file add up to more than 64 bits hold");
+    return false;
   }
 
   int64_t offset = 0;
@@ -109,6 +154,6 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
     LogLine("RESUME FILE: " + file);
     LogLine("RESUME FROM: " + FormatInt64(offset));
   }
-  SetDownloadPlan(urls, sizes, offset, downloadDir);
+  SetDownloadPlan(urls, sizes, offset, downloadDir, digests);
   return true;
 }

@@ -25,10 +25,19 @@ std::string FileNameFromUrl(const std::string& text, char separator) {
   return pos == std::string::npos ? text : text.substr(pos + 1);
 }
 
+bool AddUpSizes(const std::vector<int64_t>& sizes, int64_t* total) {
+  int64_t sum = 0;
+  for (const int64_t size : sizes) {
+    if (size > 0 ? sum > INT64_MAX - size : sum < INT64_MIN - size) return false;
+    sum += size;
+  }
+  *total = sum;
+  return true;
+}
+
 int64_t PlanTotalBytes() {
   int64_t total = 0;
-  for (int64_t size : TheDownloadPlan.partSizes) total += size;
-  return total;
+  return AddUpSizes(TheDownloadPlan.partSizes, &total) ? total : -1;
 }
 
 void ResetDownloadRecordsForTesting() {

@@ -57,7 +57,12 @@ void SetDownloadPlan(const std::vector<std::string>& urls, const std::vector<int
 // does not occur. Nothing is decoded; query text stays.
 std::string FileNameFromUrl(const std::string& text, char separator);
 
-// Sum of partSizes; 0 for no parts.
+// Adds sizes up in order into *total. False, with *total unchanged, when the
+// sum or any sum of the first few leaves the signed 64-bit range.
+[[nodiscard]] bool AddUpSizes(const std::vector<int64_t>& sizes, int64_t* total);
+
+// Sum of partSizes; 0 for no parts. -1 when AddUpSizes refuses them, which a
+// parsed plan never does: the parse refuses such a file.
 int64_t PlanTotalBytes();
 
 // Puts both records back to their start values (tests; one plan per run in

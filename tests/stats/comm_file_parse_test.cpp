@@ -144,6 +144,12 @@ TEST_F(CommFileParseTest, Failures) {
       {R"({"parts": 2, "url_0": "http://h/a", "size_0": "1", "url_1": "http://h/b"})",
        "url_1 gave no size"},
       {R"({"parts": 10001})", "the communication file announces too many parts: 10001"},
+      {R"({"parts": 2, "url_0": "a", "size_0": "9223372036854775807", "url_1": "b",
+           "size_1": "1"})",
+       "the sizes of the communication file add up to more than 64 bits hold"},
+      {R"({"parts": 3, "url_0": "a", "size_0": "-9223372036854775808", "url_1": "b",
+           "size_1": "-5", "url_2": "c", "size_2": "9223372036854775807"})",
+       "the sizes of the communication file add up to more than 64 bits hold"},
   };
   for (const Case& c : cases) {
     ResetDownloadRecordsForTesting();
@@ -156,17 +162,64 @@ TEST_F(CommFileParseTest, Failures) {
   }
 }
 
+TEST_F(CommFileParseTest, SizesThatJustAddUp) {
+  ASSERT_TRUE(Parse(R"({"parts": 3, "url_0": "a", "size_0": "9223372036854775800",
+      "url_1": "b", "size_1": "-5", "url_2": "c", "size_2": "12"})"));
+  EXPECT_EQ(PlanTotalBytes(), INT64_MAX);
+}
+
+TEST_F(CommFileParseTest, Digests) {
+  const std::string lower = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+  const std::string upper = "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF";
+  struct Case {
+    std::string value;  // JSON value of sha256_1, or empty for no key
+    bool accepted;
+    std::string digest;
+  } cases[] = {
+      {"", true, ""},
+      {'"' + lower + '"', true, lower},
+      {'"' + upper + '"', true, lower},
+      {"\"" + upper.substr(0, 32) + lower.substr(32) + '"', true, lower},
+      {'"' + lower.substr(1) + '"', false, ""},    // 63 characters
+      {'"' + lower + "0\"", false, ""},            // 65
+      {'"' + lower.substr(1) + "g\"", false, ""},  // not hexadecimal
+      {'"' + lower.substr(1) + " \"", false, ""},  // a blank
+      {"\"\"", false, ""},
+      {"null", false, ""},
+      {"12345", false, ""},
+  };
+  for (const Case& c : cases) {
+    ResetDownloadRecordsForTesting();
+    TheStatsSettings.commFilePath = sandbox_.Path("comm290.tmp");
+    LogCapture log;
+    const std::string json = R"({"parts": 2, "url_0": "http://h/a", "size_0": "1",
+        "url_1": "http://h/b", "size_1": "2")" +
+                             (c.value.empty() ? "" : ", \"sha256_1\": " + c.value) + "}";
+    EXPECT_EQ(Parse(json), c.accepted) << c.value;
+    if (c.accepted) {
+      EXPECT_EQ(TheDownloadPlan.partDigests, (std::vector<std::string>{"", c.digest})) << c.value;
+      EXPECT_TRUE(log.Bodies().empty()) << c.value;
+    } else {
+      EXPECT_EQ(log.Bodies(), std::vector<std::string>{"sha256_1 is no SHA-256 digest"}) << c.value;
+      EXPECT_TRUE(TheDownloadPlan.partUrls.empty()) << c.value;
+      EXPECT_TRUE(TheDownloadPlan.partDigests.empty()) << c.value;
+    }
+  }
+}
+
 TEST_F(CommFileParseTest, TenThousandPartsUseTheLongestKeys) {
   std::string json = R"({"parts": 10000)";
   for (int i = 0; i < 10000; ++i) {
     json += ", \"url_" + std::to_string(i) + "\": \"http://h/p" + std::to_string(i) + "\"";
     json += ", \"size_" + std::to_string(i) + "\": \"" + std::to_string(i + 1) + "\"";
   }
+  json += ", \"sha256_9999\": \"" + std::string(64, 'A') + "\"";
   json += "}";
   ASSERT_TRUE(Parse(json));
   ASSERT_EQ(TheDownloadPlan.partUrls.size(), 10000u);
   EXPECT_EQ(TheDownloadPlan.partUrls[9999], "http://h/p9999");
   EXPECT_EQ(TheDownloadPlan.partSizes[9999], 10000);
+  EXPECT_EQ(TheDownloadPlan.partDigests[9999], std::string(64, 'a'));
 }
 
 TEST_F(CommFileParseTest, ResumeMeasuresThePartToContinue) {

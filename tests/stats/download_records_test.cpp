@@ -42,4 +42,17 @@ TEST_F(DownloadRecordsTest, TotalOfNoPartsIsZeroAndSizesAre64Bit) {
   EXPECT_EQ(PlanTotalBytes(), (int64_t{3} << 31) + (int64_t{5} << 30));
 }
 
+TEST_F(DownloadRecordsTest, SizesBeyond64BitsAreNotAddedUp) {
+  int64_t total = 7;
+  EXPECT_FALSE(AddUpSizes({INT64_MAX, 1}, &total));
+  EXPECT_FALSE(AddUpSizes({INT64_MIN, -1, 5}, &total));
+  // In order: the first two parts alone leave the range.
+  EXPECT_FALSE(AddUpSizes({INT64_MAX - 1, 2, -5}, &total));
+  EXPECT_EQ(total, 7);
+  EXPECT_TRUE(AddUpSizes({INT64_MAX - 1, -5, 6}, &total));
+  EXPECT_EQ(total, INT64_MAX);
+  SetDownloadPlan({"a", "b"}, {INT64_MAX, 1}, 0, "");
+  EXPECT_EQ(PlanTotalBytes(), -1);
+}
+
 }  // namespace

@@ -1,0 +1,3 @@
+#include "stats/part_file_name.h"
+
+FileNameRules PlatformFileNameRules() { return FileNameRules::kWindows; }
