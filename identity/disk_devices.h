@@ -12,6 +12,12 @@
 // text fields hold their first character in the high byte of each word.
 using IdentifyWords = std::array<uint16_t, 256>;
 
+// How a device hands out its serial string. Windows' storage descriptor
+// gives the drive's own bytes: each pair of characters exchanged, sometimes
+// as hexadecimal text. A kernel that has decoded the drive's answer already
+// gives it in reading order.
+enum class SerialForm { kDescriptor, kReadingOrder };
+
 class CDiskDevices {
  public:
   virtual ~CDiskDevices() = default;
@@ -24,8 +30,9 @@ class CDiskDevices {
   [[nodiscard]] virtual bool IdentifyThroughScsiMiniport(int controller, int drive,
                                                          IdentifyWords& words) = 0;
   // The serial string of drive 0's device descriptor as the device reports
-  // it, without its terminator; empty when the descriptor names no serial.
-  [[nodiscard]] virtual bool QueryDescriptorSerial(std::string& serial) = 0;
+  // it, without its terminator, and its form; empty when the descriptor
+  // names no serial.
+  [[nodiscard]] virtual bool QueryDescriptorSerial(std::string& serial, SerialForm& form) = 0;
   // IDENTIFY of drive 0 through the SMART interface.
   [[nodiscard]] virtual bool IdentifyUsingSmart(IdentifyWords& words) = 0;
 };

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,6 @@
 namespace {
 
 constexpr size_t kIdentifyBytes = 512;
-// sysfs attributes are at most a page; the serial is a few dozen bytes.
-constexpr size_t kAttributeBytes = 4096;
 
 class UniqueFd {
  public:
@@ -38,16 +35,6 @@ class UniqueFd {
   int fd_;
 };
 
-std::string ReadAttribute(const std::string& path, bool& found) {
-  std::ifstream in(path, std::ios::binary);
-  found = static_cast<bool>(in);
-  if (!found) return {};
-  std::string content(kAttributeBytes, '\0');
-  in.read(content.data(), static_cast<std::streamsize>(content.size()));
-  content.resize(static_cast<size_t>(in.gcount()));
-  return content;
-}
-
 // The first disk by name among the block devices backed by hardware: virtual
 // ones (loop, zram, device mapper) have no "device" link; optical drives and
 // removable media are not the machine's disk.
@@ -58,8 +45,7 @@ std::string FirstDiskName() {
     const std::string name = entry.path().filename().string();
     if (name.rfind("sr", 0) == 0) continue;
     if (!std::filesystem::exists(entry.path() / "device", error)) continue;
-    bool found = false;
-    if (ReadAttribute((entry.path() / "removable").string(), found).rfind('1', 0) == 0) continue;
+    if (ReadKernelAttribute((entry.path() / "removable").string()).rfind('1', 0) == 0) continue;
     names.push_back(name);
   }
   if (names.empty()) return {};
@@ -124,23 +110,11 @@ class CSystemDiskDevices final : public CDiskDevices {
     return true;
   }
 
-  bool QueryDescriptorSerial(std::string& serial) override {
+  bool QueryDescriptorSerial(std::string& serial, SerialForm& form) override {
     const std::string name = FirstDiskName();
     if (name.empty()) return false;
-    const std::string base = "/sys/block/" + name + "/";
-    bool found = false;
-    // NVMe controllers and some SCSI hosts, then virtio disks, then the
-    // unit serial number page of SCSI and SATA disks.
-    for (const char* attribute : {"device/serial", "serial"}) {
-      const std::string text = SerialFromAttributeText(ReadAttribute(base + attribute, found));
-      if (!text.empty()) {
-        serial = text;
-        return true;
-      }
-    }
-    const std::string text = SerialFromVpdPage(ReadAttribute(base + "device/vpd_pg80", found));
-    if (text.empty()) return false;
-    serial = text;
+    if (!ReadKernelDiskSerial("/sys/block/" + name + "/", serial)) return false;
+    form = SerialForm::kReadingOrder;
     return true;
   }
 

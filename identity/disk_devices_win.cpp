@@ -120,7 +120,7 @@ class CSystemDiskDevices final : public CDiskDevices {
     return true;
   }
 
-  bool QueryDescriptorSerial(std::string& serial) override {
+  bool QueryDescriptorSerial(std::string& serial, SerialForm& form) override {
     const UniqueHandle drive = OpenPhysicalDrive(0, 0, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!drive) return false;
     STORAGE_PROPERTY_QUERY query{};
@@ -134,6 +134,7 @@ class CSystemDiskDevices final : public CDiskDevices {
     STORAGE_DEVICE_DESCRIPTOR descriptor{};
     std::memcpy(&descriptor, buffer.data(), sizeof descriptor);
     serial = DescriptorStringAt(buffer.data(), buffer.size(), descriptor.SerialNumberOffset);
+    form = SerialForm::kDescriptor;
     return true;
   }
 

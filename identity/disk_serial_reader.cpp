@@ -90,6 +90,14 @@ std::string DecodeDescriptorText(const std::string& text, bool swap) {
   return TrimWhitespace(out);
 }
 
+std::string ReadingOrderSerialText(const std::string& text) {
+  // Neither exchanged nor hexadecimal: a serial of digits only would
+  // otherwise often read as hexadecimal text.
+  const bool printable = std::all_of(
+      text.begin(), text.end(), [](char c) { return IsPrintable(static_cast<unsigned char>(c)); });
+  return printable ? TrimWhitespace(text) : std::string();
+}
+
 bool IsAcceptableSerial(const std::string& text) {
   if (!text.empty() && IsLetterOrDigit(static_cast<unsigned char>(text[0]))) return true;
   return text.size() >= 20 && IsLetterOrDigit(static_cast<unsigned char>(text[19]));
@@ -133,8 +141,13 @@ bool CDiskSerialReader::ReadDriveThroughScsiMiniport() {
 
 bool CDiskSerialReader::ReadPhysicalDriveInNTWithZeroRights() {
   std::string raw;
-  if (!devices_.QueryDescriptorSerial(raw)) return false;
-  const std::string candidate = raw.empty() ? std::string() : DecodeDescriptorText(raw, true);
+  SerialForm form = SerialForm::kDescriptor;
+  if (!devices_.QueryDescriptorSerial(raw, form)) return false;
+  std::string candidate;
+  if (!raw.empty()) {
+    candidate = form == SerialForm::kDescriptor ? DecodeDescriptorText(raw, true)
+                                                : ReadingOrderSerialText(raw);
+  }
   return StoreIfAcceptable(candidate);
 }
 

@@ -55,6 +55,10 @@ std::string IdentifyWordsToText(const IdentifyWords& words, int first, int last)
 // lost); then leading and trailing whitespace removed.
 std::string DecodeDescriptorText(const std::string& text, bool swap);
 
+// A serial already in reading order as text: copied if every character is
+// printable, else empty; then leading and trailing whitespace removed.
+std::string ReadingOrderSerialText(const std::string& text);
+
 // A serial is acceptable when its first character, or its twentieth, is a
 // letter or a digit.
 bool IsAcceptableSerial(const std::string& text);

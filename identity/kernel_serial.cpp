@@ -1,6 +1,7 @@
 #include "identity/kernel_serial.h"
 
 #include <algorithm>
+#include <fstream>
 
 std::string SerialFromAttributeText(const std::string& content) {
   std::string text = content.substr(0, content.find('\0'));
@@ -17,4 +18,29 @@ std::string SerialFromVpdPage(const std::string& content) {
                         static_cast<unsigned char>(content[3]);
   const std::string serial = content.substr(kHeader, std::min(length, content.size() - kHeader));
   return serial.substr(0, serial.find('\0'));
+}
+
+std::string ReadKernelAttribute(const std::string& path) {
+  // sysfs attributes are at most a page; a serial is a few dozen bytes.
+  constexpr size_t kAttributeBytes = 4096;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::string content(kAttributeBytes, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  content.resize(static_cast<size_t>(in.gcount()));
+  return content;
+}
+
+bool ReadKernelDiskSerial(const std::string& blockDir, std::string& serial) {
+  for (const char* attribute : {"device/serial", "serial"}) {
+    const std::string text = SerialFromAttributeText(ReadKernelAttribute(blockDir + attribute));
+    if (!text.empty()) {
+      serial = text;
+      return true;
+    }
+  }
+  const std::string text = SerialFromVpdPage(ReadKernelAttribute(blockDir + "device/vpd_pg80"));
+  if (text.empty()) return false;
+  serial = text;
+  return true;
 }

@@ -1,6 +1,6 @@
 // The serial number a Linux kernel reports for a disk, taken out of the forms
-// it comes in. Both give the raw string, for the same decoding as a device
-// descriptor's serial.
+// it comes in. The kernel has decoded the drive's answer already: the text is
+// in reading order.
 #pragma once
 
 #include <string>
@@ -13,3 +13,13 @@ std::string SerialFromAttributeText(const std::string& content);
 // sysfs ("vpd_pg80"): the serial bytes after the four-byte header, as many as
 // the page length says and the content holds. Empty for any other page.
 std::string SerialFromVpdPage(const std::string& content);
+
+// The content of a sysfs attribute file, at most a page; empty when it cannot
+// be read.
+std::string ReadKernelAttribute(const std::string& path);
+
+// The serial of the disk whose sysfs directory is blockDir (ending in '/'):
+// from "device/serial" (NVMe, some SCSI hosts), else "serial" (virtio), else
+// the unit serial number page "device/vpd_pg80" (SCSI and SATA). False when
+// none of them names one.
+[[nodiscard]] bool ReadKernelDiskSerial(const std::string& blockDir, std::string& serial);

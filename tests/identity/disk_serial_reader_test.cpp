@@ -29,6 +29,7 @@ class FakeDiskDevices final : public CDiskDevices {
   std::optional<IdentifyWords> admin;
   std::map<std::pair<int, int>, IdentifyWords> scsi;
   std::optional<std::string> descriptor;
+  SerialForm descriptorForm = SerialForm::kDescriptor;
   std::optional<IdentifyWords> smart;
   std::vector<std::string> calls;
 
@@ -43,10 +44,11 @@ class FakeDiskDevices final : public CDiskDevices {
     words = found->second;
     return true;
   }
-  bool QueryDescriptorSerial(std::string& serial) override {
+  bool QueryDescriptorSerial(std::string& serial, SerialForm& form) override {
     calls.push_back("descriptor");
     if (!descriptor) return false;
     serial = *descriptor;
+    form = descriptorForm;
     return true;
   }
   bool IdentifyUsingSmart(IdentifyWords& words) override { return Answer("smart", smart, words); }
@@ -249,6 +251,27 @@ TEST(CDiskSerialReaderTest, MethodChainTable) {
     reader.ReadSerial();
     EXPECT_EQ(devices.calls, c.calls) << c.name;
     EXPECT_EQ(std::string(reader.serialNumber), c.serial) << c.name;
+  }
+}
+
+// A kernel's serial is stored as it reads, whatever its length or digits.
+TEST(CDiskSerialReaderTest, ReadingOrderSerialIsNeitherExchangedNorDecoded) {
+  const struct {
+    std::string raw;
+    std::string serial;
+  } cases[] = {
+      {"S3Z9NB0K1", "S3Z9NB0K1"},
+      {"1496641038551337", "1496641038551337"},
+      {"  55556162  ", "55556162"},  // as hexadecimal text it would be "UUab"
+      {"WD-WCC4\x01", ""},           // not printable: not done
+  };
+  for (const auto& c : cases) {
+    FakeDiskDevices devices;
+    devices.descriptor = c.raw;
+    devices.descriptorForm = SerialForm::kReadingOrder;
+    CDiskSerialReader reader(devices);
+    reader.ReadSerial();
+    EXPECT_EQ(std::string(reader.serialNumber), c.serial) << c.raw;
   }
 }
 
