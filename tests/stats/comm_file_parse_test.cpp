@@ -168,6 +168,13 @@ TEST_F(CommFileParseTest, SizesThatJustAddUp) {
   EXPECT_EQ(PlanTotalBytes(), INT64_MAX);
 }
 
+std::string Quoted(const std::string& text) {
+  std::string json = "\"";
+  json += text;
+  json += '"';
+  return json;
+}
+
 TEST_F(CommFileParseTest, Digests) {
   const std::string lower = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
   const std::string upper = "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF";
@@ -177,13 +184,13 @@ TEST_F(CommFileParseTest, Digests) {
     std::string digest;
   } cases[] = {
       {"", true, ""},
-      {'"' + lower + '"', true, lower},
-      {'"' + upper + '"', true, lower},
-      {"\"" + upper.substr(0, 32) + lower.substr(32) + '"', true, lower},
-      {'"' + lower.substr(1) + '"', false, ""},    // 63 characters
-      {'"' + lower + "0\"", false, ""},            // 65
-      {'"' + lower.substr(1) + "g\"", false, ""},  // not hexadecimal
-      {'"' + lower.substr(1) + " \"", false, ""},  // a blank
+      {Quoted(lower), true, lower},
+      {Quoted(upper), true, lower},
+      {Quoted(upper.substr(0, 32) + lower.substr(32)), true, lower},
+      {Quoted(lower.substr(1)), false, ""},        // 63 characters
+      {Quoted(lower + "0"), false, ""},            // 65
+      {Quoted(lower.substr(1) + "g"), false, ""},  // not hexadecimal
+      {Quoted(lower.substr(1) + " "), false, ""},  // a blank
       {"\"\"", false, ""},
       {"null", false, ""},
       {"12345", false, ""},
@@ -192,9 +199,10 @@ TEST_F(CommFileParseTest, Digests) {
     ResetDownloadRecordsForTesting();
     TheStatsSettings.commFilePath = sandbox_.Path("comm290.tmp");
     LogCapture log;
-    const std::string json = R"({"parts": 2, "url_0": "http://h/a", "size_0": "1",
-        "url_1": "http://h/b", "size_1": "2")" +
-                             (c.value.empty() ? "" : ", \"sha256_1\": " + c.value) + "}";
+    std::string json = R"({"parts": 2, "url_0": "http://h/a", "size_0": "1",
+        "url_1": "http://h/b", "size_1": "2")";
+    if (!c.value.empty()) json += ", \"sha256_1\": " + c.value;
+    json += "}";
     EXPECT_EQ(Parse(json), c.accepted) << c.value;
     if (c.accepted) {
       EXPECT_EQ(TheDownloadPlan.partDigests, (std::vector<std::string>{"", c.digest})) << c.value;
