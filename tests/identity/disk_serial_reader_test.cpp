@@ -260,10 +260,9 @@ TEST(CDiskSerialReaderTest, ReadingOrderSerialIsNeitherExchangedNorDecoded) {
     std::string raw;
     std::string serial;
   } cases[] = {
-      {"S3Z9NB0K1", "S3Z9NB0K1"},
-      {"1496641038551337", "1496641038551337"},
-      {"  55556162  ", "55556162"},  // as hexadecimal text it would be "UUab"
-      {"WD-WCC4\x01", ""},           // not printable: not done
+      {"S3Z9NB0K1", "S3Z9NB0K1"},     {"1496641038551337", "1496641038551337"},
+      {"55556162", "55556162"},  // as hexadecimal text it would be "UUab"
+      {"  S3Z9 NB0K  ", "S3Z9 NB0K"}, {"WD-WCC4\x01", ""},  // not printable: not done
   };
   for (const auto& c : cases) {
     FakeDiskDevices devices;
