@@ -48,8 +48,10 @@ bool DownloadAllParts() {
     for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
     plan.baseBytes = baseBytes;
     plan.totalBytes = PlanTotalBytes();
+    const std::string digest =
+        index < plan.partDigests.size() ? plan.partDigests[index] : std::string();
     result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]),
-                          plan.partSizes[index], plan.resumeOffset);
+                          plan.partSizes[index], plan.resumeOffset, digest);
     if (!result) break;
     plan.currentPart = part + 1;
     plan.resumeOffset = 0;
