@@ -342,6 +342,19 @@ TEST_F(StatsExchangeTest, ResumedLoopStartsLaterPartsFromEmptyFiles) {
   EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 1000));
 }
 
+// More bytes on disk than the part has: fetched again from the first byte,
+// and the progress base does not count the bad bytes.
+TEST_F(StatsExchangeTest, OversizedPartialFileIsFetchedAgain) {
+  HttpFixture parts(PatternReply(1000));
+  sandbox_.Write("b.q9tovi", std::string(1500, 'x'));
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b")}, {1000, 1000}, 1500, sandbox_.Dir());
+  TheDownloadPlan.partCount = 2;
+  TheDownloadPlan.currentPart = 1;
+  EXPECT_TRUE(DownloadAllParts());
+  EXPECT_EQ(TheDownloadPlan.baseBytes, 1000);
+  EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 1000));
+}
+
 // A size of 0, or the empty text, says nothing about the part: the empty
 // file the start path made must not pass as the complete part.
 TEST_F(StatsExchangeTest, PartOfSizeZeroIsDownloaded) {
