@@ -44,12 +44,17 @@ bool DownloadAllParts() {
       break;
     }
     const auto index = static_cast<size_t>(part);
-    int64_t baseBytes = plan.resumeOffset;
+    // A partial file larger than its part is fetched again from its first
+    // byte, so its bytes count for nothing.
+    const int64_t size = plan.partSizes[index];
+    int64_t baseBytes = size > 0 && plan.resumeOffset > size ? 0 : plan.resumeOffset;
     for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
     plan.baseBytes = baseBytes;
     plan.totalBytes = PlanTotalBytes();
-    result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]),
-                          plan.partSizes[index], plan.resumeOffset);
+    const std::string digest =
+        index < plan.partDigests.size() ? plan.partDigests[index] : std::string();
+    result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]), size,
+                          plan.resumeOffset, digest);
     if (!result) break;
     plan.currentPart = part + 1;
     plan.resumeOffset = 0;

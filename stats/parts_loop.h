@@ -4,7 +4,8 @@
 #include <string>
 
 // Downloads parts currentPart to partCount-1 in order, each into its partial
-// file; only the first one continues from resumeOffset. Sets baseBytes and
+// file and checked against its digest when the plan has one; only the first
+// one continues from resumeOffset. Sets baseBytes and
 // totalBytes before each transfer, advances currentPart after each completed
 // part. True when every remaining part was downloaded; false when one failed
 // (the loop stops there), when no part was left, or when currentPart names no

@@ -24,7 +24,7 @@ uint32_t TransferThreadMain(void* /*argument*/) {
 }  // namespace
 
 bool DownloadFile(const std::string& path, const std::string& url, int64_t expectedSize,
-                  int64_t resumeOffset) {
+                  int64_t resumeOffset, const std::string& expectedDigest) {
   // A text cut to fit would fetch the wrong address or write the wrong file;
   // a negative offset would ask for the end of the file instead.
   if (url.size() > kMaxUrlLength || path.size() > kMaxPathLength || resumeOffset < 0) {
@@ -36,6 +36,10 @@ bool DownloadFile(const std::string& path, const std::string& url, int64_t expec
   state.job = job.get();
   job->url = url;
   job->path = path;
+  job->expectedDigest = expectedDigest;
+  for (char& c : job->expectedDigest) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+  }
   state.expectedSize = expectedSize;
   state.resumeFrom = resumeOffset;
   state.succeeded.store(false, std::memory_order_relaxed);

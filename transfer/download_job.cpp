@@ -45,7 +45,9 @@ std::string AnswerProblem(CDownloadJob& job) {
   if (status >= 400) {
     return "server answered HTTP " + std::to_string(status) + ", nothing written to file";
   }
-  if (job.ranged && status != 206) {
+  // A whole body is the right answer to a range from the first byte: the
+  // file was emptied for it.
+  if (job.ranged && status != 206 && !(status == 200 && job.rangeStart == 0)) {
     return "server ignored the byte range (HTTP " + std::to_string(status) +
            "), nothing written to file";
   }
@@ -54,6 +56,32 @@ std::string AnswerProblem(CDownloadJob& job) {
 
 void DeleteBadFile(const std::string& path) {
   if (!RemoveFile(path)) LogFormat("%s%s\n", kCantDeleteFilePrefix, path.c_str());
+}
+
+// Both texts name the protocol libcurl may use, for the first request and
+// for every redirect: a URL from the server must never read a local file or
+// reach another kind of service.
+bool LimitToHttp(CURL* curl) {
+  return curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK &&
+         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http") == CURLE_OK;
+}
+
+// The content check once the file is complete: true when the job has no
+// digest to check or the file's digest is the expected one. A file with
+// other content is deleted, so the next run fetches the part again.
+bool ContentMatches(CDownloadJob& job) {
+  if (!job.hash) return true;
+  const std::string got = job.hash->FinishHex();
+  job.hash.reset();
+  if (got.empty()) {
+    LogFormat("could not compute the sha256 of %s\n", job.path.c_str());
+    return false;
+  }
+  if (got == job.expectedDigest) return true;
+  LogFormat("wrong content in %s: sha256 expected %s, got %s. deleting bad file.\n",
+            job.path.c_str(), job.expectedDigest.c_str(), got.c_str());
+  DeleteBadFile(job.path);
+  return false;
 }
 
 }  // namespace
@@ -83,37 +111,66 @@ bool PerformDownload() {
   if (job == nullptr || !job->HasHandle()) return false;
   CURL* curl = job->Handle();
   const int64_t expected = state.expectedSize;
-  const int64_t resumeFrom = state.resumeFrom;
+  // 0 is no more a size than -1: an empty "complete" part would pass every
+  // check.
+  const bool sizeKnown = expected > 0;
+  int64_t resumeFrom = state.resumeFrom;
 
   LogFormat("downloading: %s\n", job->url.c_str());
   curl_easy_setopt(curl, CURLOPT_URL, job->url.c_str());
+  if (!LimitToHttp(curl)) {
+    LogLine("could not limit the transfer to http");
+    return false;
+  }
+  if (!job->expectedDigest.empty()) {
+    job->hash = std::make_unique<CSha256>();
+    if (!job->hash->Ok()) {
+      LogLine("could not start a sha256 computation");
+      return false;
+    }
+  }
+
+  bool present = FileExists(job->path);
+  if (present && sizeKnown && resumeFrom > expected) {
+    // More bytes than the part has is bad data, not a finished part.
+    LogFormat(
+        "partial file larger than expected size (v1 > v3). deleting bad file, fetching the "
+        "part from its first byte: %s\n",
+        job->path.c_str());
+    DeleteBadFile(job->path);
+    present = false;
+    resumeFrom = 0;
+  }
 
   // The file on disk decides the mode, not the offset: a missing file is
-  // fetched whole.
-  if (!FileExists(job->path)) {
+  // fetched whole. A part that starts at byte 0 starts from an empty file,
+  // whatever an earlier run left in it.
+  if (!present || resumeFrom == 0) {
     job->file.reset(std::fopen(job->path.c_str(), "wb"));
   } else {
+    // The bytes already there are read once, before the new ones arrive
+    // and are hashed as they are written.
+    if (job->hash && !Sha256AddFile(*job->hash, job->path)) {
+      LogFormat("could not read the bytes already in %s\n", job->path.c_str());
+      return false;
+    }
     job->file.reset(std::fopen(job->path.c_str(), "ab"));
+  }
+  if (present) {
     std::string range = std::to_string(resumeFrom) + "-";
-    if (expected >= 0) range += std::to_string(expected);
+    if (sizeKnown) range += std::to_string(expected);
     curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
-    if (expected >= 0) {
+    if (sizeKnown) {
       curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(expected));
     }
     LogFormat("resuming file from byte: %" PRId64 "\n", resumeFrom);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeFrom));
     job->ranged = true;
-    if (expected >= 0 && resumeFrom == expected) {
+    job->rangeStart = resumeFrom;
+    if (sizeKnown && resumeFrom == expected) {
       LogLine("--> No download performed!!!\n");
-      return true;
-    }
-    if (expected >= 0 && resumeFrom > expected) {
-      // More bytes than the part has is bad data, not a finished part; the
-      // next run must start it again from its first byte.
-      LogLine("partial file larger than expected size (v1 > v3). deleting bad file.");
       job->file.reset();
-      DeleteBadFile(job->path);
-      return false;
+      return ContentMatches(*job);
     }
   }
 
@@ -157,7 +214,7 @@ bool PerformDownload() {
   }
 
   LogFormat("received file: %s\n", job->path.c_str());
-  if (expected > 0) {
+  if (sizeKnown) {
     const int64_t received = state.receivedBytes.load();
     LogFormat("last session resuming file from byte (v1): %" PRId64 "\n", resumeFrom);
     LogFormat("last session received bytes (v2): %" PRId64 "\n", received);
@@ -175,7 +232,7 @@ bool PerformDownload() {
       return false;
     }
   }
-  return true;
+  return ContentMatches(*job);
 }
 
 size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
@@ -186,7 +243,10 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
     job->failure = AnswerProblem(*job);
     if (!job->failure.empty()) return 0;
   }
-  return std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
+  const size_t written = std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
+  // A failed update spoils the digest, which fails the check at the end.
+  if (job != nullptr && job->hash) (void)job->hash->Update(data, written * size);
+  return written;
 }
 
 int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double downloadNow,

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "transfer/sha256.h"
+
 struct CurlEasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
@@ -43,15 +45,20 @@ class CDownloadJob {
   std::string url;
   FileHandle file;
   std::string path;
+  // SHA-256 the file must have, lower-case hex; empty: no content check.
+  std::string expectedDigest;
 
   // Transfer-thread bookkeeping.
   uint64_t serial = 0;
   bool ranged = false;         // a Range header was sent
+  int64_t rangeStart = 0;      // its first byte
   bool answerChecked = false;  // the status was looked at before the first write
   bool paused = false;
   uint32_t lastDataTick = 0;  // when bytes last arrived (or the transfer began)
   int64_t lastReceived = 0;
   std::string failure;  // why the transfer was stopped by this side
+  // The digest so far: the bytes already on disk, then each write.
+  std::unique_ptr<CSha256> hash;
 
  private:
   CurlHandle handle_;

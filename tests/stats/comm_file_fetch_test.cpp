@@ -21,6 +21,7 @@
 #include "support/log_capture.h"
 #include "support/sandbox.h"
 #include "support/test_socket.h"
+#include "transfer/sha256.h"
 #include "transfer/transfer_state.h"
 
 namespace {
@@ -319,6 +320,87 @@ TEST_F(StatsExchangeTest, PartsLoopStopsAtAFailedPart) {
   EXPECT_EQ(parts.RequestCount(), 0u);  // neither part 0 nor part 2
   EXPECT_FALSE(FileExists(sandbox_.Path("c.q9tovi")));
   EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 500));
+}
+
+// A resume answer names an earlier part than the one that was running
+// (updates go out every ten per cent): the later part's file still holds
+// bytes from before, which must not stay in front of the new ones.
+TEST_F(StatsExchangeTest, ResumedLoopStartsLaterPartsFromEmptyFiles) {
+  HttpFixture parts(PatternReply(1000));
+  sandbox_.Write("comm290.tmp", R"({"parts": 2, "current_part": 0, "url_0": ")" + parts.Url("/a") +
+                                    R"(", "size_0": "1000", "url_1": ")" + parts.Url("/b") +
+                                    R"(", "size_1": "1000"})");
+  sandbox_.Write("a.q9tovi", PatternBytes(0, 600));
+  sandbox_.Write("b.q9tovi", std::string(1500, 'x'));
+  ASSERT_TRUE(ParseCommFile(sandbox_.Dir(), sandbox_.Path("a.q9tovi"), true));
+  EXPECT_TRUE(DownloadAllParts());
+  EXPECT_EQ(TheDownloadPlan.currentPart, 2);
+  ASSERT_EQ(parts.RequestCount(), 2u);
+  EXPECT_EQ(parts.Header(0, "Range"), "bytes=600-");
+  EXPECT_EQ(parts.Header(1, "Range"), "bytes=0-1000");
+  EXPECT_EQ(sandbox_.Read("a.q9tovi"), PatternBytes(0, 1000));
+  EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 1000));
+}
+
+// More bytes on disk than the part has: fetched again from the first byte,
+// and the progress base does not count the bad bytes.
+TEST_F(StatsExchangeTest, OversizedPartialFileIsFetchedAgain) {
+  HttpFixture parts(PatternReply(1000));
+  sandbox_.Write("b.q9tovi", std::string(1500, 'x'));
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b")}, {1000, 1000}, 1500, sandbox_.Dir());
+  TheDownloadPlan.partCount = 2;
+  TheDownloadPlan.currentPart = 1;
+  EXPECT_TRUE(DownloadAllParts());
+  EXPECT_EQ(TheDownloadPlan.baseBytes, 1000);
+  EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 1000));
+}
+
+// A size of 0, or the empty text, says nothing about the part: the empty
+// file the start path made must not pass as the complete part.
+TEST_F(StatsExchangeTest, PartOfSizeZeroIsDownloaded) {
+  for (const char* size : {R"("")", R"("0")"}) {
+    SCOPED_TRACE(size);
+    ResetDownloadRecordsForTesting();
+    SetUp();
+    HttpFixture parts(PatternReply(3000));
+    sandbox_.Write("comm290.tmp", R"({"parts": 1, "url_0": ")" + parts.Url("/setup.exe") +
+                                      R"(", "size_0": )" + size + "}");
+    ASSERT_TRUE(ParseCommFile(sandbox_.Dir(), std::string(), false));
+    sandbox_.Write("setup.exe.q9tovi", "");
+    EXPECT_TRUE(DownloadAllParts());
+    EXPECT_EQ(parts.RequestCount(), 1u);
+    EXPECT_EQ(sandbox_.Read("setup.exe.q9tovi"), PatternBytes(0, 3000));
+  }
+}
+
+TEST_F(StatsExchangeTest, PartsLoopChecksEachPartsDigest) {
+  HttpFixture parts(PatternReply(1000));
+  const std::string bytes = PatternBytes(0, 1000);
+  CSha256 hash;
+  ASSERT_TRUE(hash.Update(bytes.data(), bytes.size()));
+  const std::string good = hash.FinishHex();
+  const std::string wrong(64, '0');
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b"), parts.Url("/c")}, {1000, 1000, 1000}, 0,
+                  sandbox_.Dir(), {good, wrong, ""});
+  TheDownloadPlan.partCount = 3;
+  LogCapture log;
+  EXPECT_FALSE(DownloadAllParts());
+  EXPECT_EQ(TheDownloadPlan.currentPart, 1);
+  EXPECT_EQ(parts.RequestCount(), 2u);
+  EXPECT_EQ(sandbox_.Read("a.q9tovi"), bytes);
+  EXPECT_FALSE(FileExists(sandbox_.Path("b.q9tovi")));
+  EXPECT_TRUE(log.Contains("wrong content in " + sandbox_.Path("b.q9tovi") + ": sha256 expected " +
+                           wrong + ", got " + good + ". deleting bad file."));
+}
+
+// Reports, like transfers, go over HTTP only.
+TEST_F(StatsExchangeTest, ReportsTakeHttpOnly) {
+  sandbox_.Write("local.txt", "local file");
+  std::string url = "file://";
+  const std::string path = sandbox_.Path("local.txt");
+  if (path[0] != '/') url += '/';
+  for (const char c : path) url += c == '\\' ? '/' : c;
+  EXPECT_FALSE(SendStatsRequest(url));
 }
 
 TEST(WhiteSpace, RemovedWhereverItStands) {

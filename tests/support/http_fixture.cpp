@@ -58,6 +58,8 @@ const char* Reason(int status) {
       return "OK";
     case 206:
       return "Partial Content";
+    case 302:
+      return "Found";
     case 404:
       return "Not Found";
     case 416:
@@ -207,7 +209,7 @@ void HttpFixture::Serve(TestSocket connection) {
   const int64_t announced = reply.contentLength >= 0 ? reply.contentLength : count;
   const std::string header = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
                              "\r\nContent-Length: " + std::to_string(announced) +
-                             "\r\nConnection: close\r\n" + extra + "\r\n";
+                             "\r\nConnection: close\r\n" + extra + reply.headers + "\r\n";
   if (!SendAll(connection, header.data(), header.size())) return;
 
   int64_t limit = count;

@@ -10,11 +10,27 @@
 #include "support/http_fixture.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
+#include "support/test_socket.h"
+#include "transfer/sha256.h"
 #include "transfer/transfer_state.h"
 
 namespace {
 
 constexpr int64_t kSize = 100000;
+
+std::string Sha256Of(const std::string& bytes) {
+  CSha256 hash;
+  EXPECT_TRUE(hash.Update(bytes.data(), bytes.size()));
+  return hash.FinishHex();
+}
+
+// A file URL for a local path, on either platform.
+std::string FileUrl(const std::string& path) {
+  std::string url = "file://";
+  if (path.empty() || path[0] != '/') url += '/';
+  for (const char c : path) url += c == '\\' ? '/' : c;
+  return url;
+}
 
 class DownloadFileTest : public testing::Test {
  protected:
@@ -136,15 +152,49 @@ TEST_F(DownloadFileTest, CompletePartIsNotFetchedAgain) {
                                             "--> No download performed!!!", ""}));
 }
 
-TEST_F(DownloadFileTest, PartialFileLargerThanPartIsDeleted) {
+// More bytes than the part has are no good; the part is fetched again from
+// its first byte in the same call.
+TEST_F(DownloadFileTest, PartialFileLargerThanPartIsFetchedAgain) {
   sandbox_.Write("part1.q9tovi", PatternBytes(0, 5001));
   HttpFixture server(Pattern(5000));
-  EXPECT_FALSE(DownloadFile(path_, server.Url(), 5000, 5001));
-  EXPECT_EQ(server.RequestCount(), 0u);
-  EXPECT_FALSE(std::filesystem::exists(path_));
+  EXPECT_TRUE(DownloadFile(path_, server.Url(), 5000, 5001));
+  ASSERT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(server.Header(0, "Range"), "<none>");
+  EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 5000));
   EXPECT_TRUE(
-      log_.Contains("partial file larger than expected size (v1 > v3). deleting bad file."));
+      log_.Contains("partial file larger than expected size (v1 > v3). deleting bad file, "
+                    "fetching the part from its first byte: " +
+                    path_));
+  EXPECT_TRUE(log_.Contains("last session resuming file from byte (v1): 0"));
   EXPECT_FALSE(log_.Contains("--> No download performed!!!"));
+}
+
+// A part that starts at byte 0 starts from an empty file, whatever an
+// earlier run left in it; a host that ignores the range then sends just the
+// bytes wanted.
+TEST_F(DownloadFileTest, PartFromByteZeroStartsFromEmptyFile) {
+  struct Case {
+    const char* name;
+    std::string onDisk;
+    bool honorRange;
+  };
+  const Case cases[] = {
+      {"empty file, range honoured", "", true},
+      {"empty file, range ignored", "", false},
+      {"stale bytes, range honoured", std::string(700, 'x'), true},
+      {"stale bytes past the part, range ignored", std::string(kSize + 500, 'x'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sandbox_.Write("part1.q9tovi", c.onDisk);
+    HttpReply reply = Pattern();
+    reply.honorRange = c.honorRange;
+    HttpFixture server(reply);
+    EXPECT_TRUE(DownloadFile(path_, server.Url(), kSize, 0));
+    ASSERT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(server.Header(0, "Range"), "bytes=0-100000");
+    EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, kSize));
+  }
 }
 
 // Every fault leaves false, its own log line and a file that holds only the
@@ -183,8 +233,6 @@ TEST_F(DownloadFileTest, InjectedFaultsKeepOnlyGoodBytes) {
        -1, -1, "server answered HTTP 404, nothing written to file", 0},
       {"whole body for a range", reply([](HttpReply& r) { r.honorRange = false; }), 1000, kSize,
        "server ignored the byte range (HTTP 200), nothing written to file", 1000},
-      {"whole body for a range from 0", reply([](HttpReply& r) { r.honorRange = false; }), 0, kSize,
-       "server ignored the byte range (HTTP 200), nothing written to file", 0},
       {"closed mid-body", reply([](HttpReply& r) { r.closeAfter = 30000; }), -1, kSize,
        "Transferred a partial file", 30000},
       {"closed mid-resume", reply([](HttpReply& r) { r.closeAfter = 20000; }), 1000, kSize,
@@ -215,6 +263,86 @@ TEST_F(DownloadFileTest, StalledTransferFailsAndKeepsFile) {
   EXPECT_FALSE(DownloadFile(path_, server.Url(), kSize, 0));
   EXPECT_TRUE(log_.Contains("no data received for 300 ms, transfer stalled"));
   EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 25000));
+}
+
+// The bound counts from the last data, not from the start: a slow but
+// steady transfer may take many times as long.
+TEST_F(DownloadFileTest, SlowSteadyTransferIsNoStall) {
+  SetStallBoundForTesting(500);
+  HttpReply reply = Pattern(60000);
+  reply.bytesPerSecond = 40000;  // a second and a half
+  HttpFixture server(reply);
+  EXPECT_TRUE(DownloadFile(path_, server.Url(), 60000, 0));
+  EXPECT_FALSE(log_.Contains("no data received for 500 ms, transfer stalled"));
+  EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 60000));
+}
+
+// Only HTTP is fetched, also after a redirect: a URL from the server must
+// not read a local file or reach another kind of service.
+TEST_F(DownloadFileTest, OtherProtocolsAreRefused) {
+  sandbox_.Write("secret.txt", "local secret");
+  EXPECT_FALSE(DownloadFile(path_, FileUrl(sandbox_.Path("secret.txt")), -1, 0));
+  EXPECT_EQ(ReadFileBytes(path_), "");
+  EXPECT_EQ(log_.Count("Unsupported protocol"), 1u);
+
+  uint16_t closedPort = 0;
+  CloseTestSocket(ListenOnLoopback(&closedPort));
+  HttpReply reply;
+  reply.status = 302;
+  reply.headers = "Location: ftp://127.0.0.1:" + std::to_string(closedPort) + "/x\r\n";
+  HttpFixture server(reply);
+  std::filesystem::remove(path_);
+  EXPECT_FALSE(DownloadFile(path_, server.Url(), -1, 0));
+  EXPECT_EQ(server.RequestCount(), 1u);
+  EXPECT_EQ(log_.Count("Unsupported protocol"), 2u);
+}
+
+// With a digest, the part is complete only when its content matches; a file
+// with other content is deleted so that the next run fetches it again.
+TEST_F(DownloadFileTest, DigestDecidesWhetherThePartIsComplete) {
+  const std::string whole = PatternBytes(0, kSize);
+  const std::string good = Sha256Of(whole);
+  std::string upper = good;
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const std::string wrong = Sha256Of("another file");
+  const std::string stale(40000, 'x');
+  struct Case {
+    const char* name;
+    bool present;
+    std::string onDisk;
+    std::string digest;
+    size_t requests;
+    std::string actual;  // digest of a mismatching file; empty when it matches
+  };
+  const Case cases[] = {
+      {"fresh, matching", false, "", good, 1, ""},
+      {"fresh, upper case", false, "", upper, 1, ""},
+      {"resumed, matching", true, whole.substr(0, 40000), good, 1, ""},
+      {"complete on disk, matching", true, whole, good, 0, ""},
+      {"fresh, wrong", false, "", wrong, 1, good},
+      {"resumed after stale bytes", true, stale, good, 1,
+       Sha256Of(stale + PatternBytes(40000, kSize - 40000))},
+      {"complete on disk, stale content", true, std::string(kSize, 'x'), good, 0,
+       Sha256Of(std::string(kSize, 'x'))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path_);
+    if (c.present) sandbox_.Write("part1.q9tovi", c.onDisk);
+    HttpFixture server(Pattern());
+    LogCapture log;
+    const auto onDisk = static_cast<int64_t>(c.onDisk.size());
+    EXPECT_EQ(DownloadFile(path_, server.Url(), kSize, onDisk, c.digest), c.actual.empty());
+    EXPECT_EQ(server.RequestCount(), c.requests);
+    if (c.actual.empty()) {
+      EXPECT_EQ(ReadFileBytes(path_), whole);
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(path_));
+      EXPECT_TRUE(log.Contains("wrong content in " + path_ + ": sha256 expected " + c.digest +
+                               ", got " + c.actual + ". deleting bad file."));
+    }
+  }
 }
 
 // Bytes on disk that do not match the offset the caller gave: the byte count

@@ -76,4 +76,36 @@ TEST(TransferPauseTest, PauseFromAnotherThreadHoldsTransfer) {
   EXPECT_EQ(TheTransferState.curl.load(), nullptr);
 }
 
+// Runs DownloadFile on a program thread of its own; a transfer still
+// running after ms is cancelled. 1 or 0 for its result, -1 when it had to be
+// cancelled.
+int DownloadBounded(const std::string& path, const std::string& url, int64_t size, int ms) {
+  auto result = std::make_shared<std::atomic<int>>(-1);
+  std::thread program(
+      [result, path, url, size] { result->store(DownloadFile(path, url, size, 0) ? 1 : 0); });
+  const bool ended = WaitFor([&result] { return result->load() != -1; }, ms);
+  if (!ended) CancelTransferForTesting();
+  if (ended || WaitFor([&result] { return result->load() != -1; }, 5000)) {
+    program.join();
+  } else {
+    program.detach();
+  }
+  return ended ? result->load() : -1;
+}
+
+// A request that names a transfer which has ended (it raced that end) must
+// not pause the next transfer.
+TEST(TransferPauseTest, RequestForAnEndedTransferLeavesTheNextAlone) {
+  Sandbox sandbox;
+  LogCapture log;
+  HttpReply reply;
+  reply.patternSize = 200'000;
+  reply.bytesPerSecond = 500'000;
+  HttpFixture server(reply);
+  ASSERT_EQ(DownloadBounded(sandbox.Path("first"), server.Url(), 200'000, 10000), 1);
+  TheTransferState.pauseRequestedFor.store(TheTransferState.jobSerial.load());
+  EXPECT_EQ(DownloadBounded(sandbox.Path("second"), server.Url(), 200'000, 10000), 1);
+  EXPECT_FALSE(log.Contains("transfer paused"));
+}
+
 }  // namespace
