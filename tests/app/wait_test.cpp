@@ -60,6 +60,18 @@ TEST(WaitTest, InputShortensOnlyTheCurrentSlice) {
   EXPECT_EQ(pump.now, 0xFFFFFFFAu + 100u);
 }
 
+TEST(WaitTest, DeadlineAcrossWrapIsMeasuredFromTheStart) {
+  // The first slice ends before the tick count wraps: a wait that compared
+  // tick values instead of elapsed time would take 0xFFFFFFF5 as later than
+  // the wrapped deadline 84 and return 95 ms early.
+  FakePump pump(0xFFFFFFF0u);
+  pump.pending = 1;
+  pump.dispatchCost = 5;
+  WaitWithMessagePump(100, pump);
+  EXPECT_EQ(pump.waits, (std::vector<uint32_t>{100, 95}));
+  EXPECT_EQ(pump.now, 0xFFFFFFF0u + 100u);
+}
+
 TEST(WaitTest, DeadlinePassedDuringDispatchReturnsAtOnce) {
   FakePump pump(0xFFFFFFFFu);
   pump.pending = 1;

@@ -240,6 +240,12 @@ TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
   EXPECT_EQ(resumePart("m1&game=29&distributor=1"), 0);
   EXPECT_EQ(resumePart("m2" + kMachine), 0);
 
+  // The identifier is data, never statement text: a quote in it finds its
+  // own reports, and one shaped as a condition finds no other machine's.
+  ASSERT_EQ(Get("/update?mid=it's" + kMachine + "&bytes=1&current_part=1").status, 200);
+  EXPECT_EQ(resumePart("it's" + kMachine), 1);
+  EXPECT_EQ(resumePart("x'%20OR%20mid%3D'm1" + kMachine), 0);
+
   // A part beyond the installer is clamped to the last one.
   ASSERT_EQ(Get("/update?mid=m3" + kMachine + "&bytes=1&current_part=7").status, 200);
   EXPECT_EQ(resumePart("m3" + kMachine), 2);
