@@ -2,8 +2,6 @@
 // playing the user, against the real tovi-server of the tovi_workflow_server
 // fixture (whose part 0 is a small setup program) or against in-process
 // servers where a test must see the exact request or a failure.
-#include "workflow/workflow_driver.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +25,7 @@
 #include "workflow/command_line.h"
 #include "workflow/desktop_shortcut.h"
 #include "workflow/stats_settings.h"
+#include "workflow/workflow_driver.h"
 
 namespace fs = std::filesystem;
 
