@@ -1,3 +1,4 @@
+// The desktop directory and the desktop launcher of the Linux program.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -5,6 +6,7 @@
 
 #include "app/desktop_path.h"
 #include "stats/download_records.h"
+#include "support/log_capture.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
 #include "workflow/desktop_shortcut.h"
@@ -39,7 +41,7 @@ TEST(DesktopPath, FromTheUserDirsFileElseHomeDesktop) {
   EXPECT_EQ(GetDesktopPath(), home + "/Desktop");
 }
 
-TEST(DesktopPath, LauncherIsExecutableWhateverTheUmask) {
+TEST(DesktopLauncher, ExecutableWhateverTheUmask) {
   Sandbox sandbox;
   std::filesystem::create_directories(sandbox.Path("Desktop"));
   ScopedEnv env({{"HOME", sandbox.Dir()}, {"XDG_CONFIG_HOME", sandbox.Path("none")}});
@@ -53,6 +55,27 @@ TEST(DesktopPath, LauncherIsExecutableWhateverTheUmask) {
   ASSERT_EQ(stat(GetShortcutPath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
   ResetDownloadRecordsForTesting();
+}
+
+TEST(DesktopLauncher, OneThatCannotBeParsedStartsNothing) {
+  Sandbox sandbox;
+  const struct {
+    const char* name;
+    const char* content;
+  } cases[] = {
+      {"open-quote.desktop", "[Desktop Entry]\nType=Application\nExec=\"/bin/true\n"},
+      {"link.desktop", "[Desktop Entry]\nType=Link\nURL=http://127.0.0.1/\n"},
+      {"empty.desktop", ""},
+  };
+  for (const auto& c : cases) {
+    sandbox.Write(c.name, c.content);
+    LogCapture log;
+    EXPECT_EQ(OpenShortcut(sandbox.Path(c.name)), 2) << c.name;
+    EXPECT_TRUE(log.Contains("could not read the desktop launcher " + sandbox.Path(c.name)));
+  }
+  LogCapture log;
+  EXPECT_EQ(OpenShortcut(sandbox.Path("missing.desktop")), 2);
+  EXPECT_EQ(log.Bodies().size(), 1u);
 }
 
 }  // namespace
