@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
   std::fprintf(file, "cwd %s\n", std::filesystem::current_path().string().c_str());
   std::fclose(file);
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--linger") == 0) std::this_thread::sleep_for(std::chrono::seconds(10));
+    if (std::strcmp(argv[i], "--linger") == 0)
+      std::this_thread::sleep_for(std::chrono::seconds(10));
   }
   return 0;
 }
