@@ -11,8 +11,14 @@
 namespace {
 
 std::map<std::string, std::string> TempDirEnvironment(const Sandbox& sandbox) {
-  // GetTempPath reads TMP first; POSIX reads TMPDIR.
-  return {{"TMPDIR", sandbox.Dir()}, {"TMP", sandbox.Dir()}, {"TEMP", sandbox.Dir()}};
+  // GetTempPath reads TMP first; POSIX reads TMPDIR. The home (and with it
+  // the desktop, natively) is the sandbox's too, so no shortcut of the
+  // user's is found.
+  return {{"TMPDIR", sandbox.Dir()},
+          {"TMP", sandbox.Dir()},
+          {"TEMP", sandbox.Dir()},
+          {"HOME", sandbox.Dir()},
+          {"XDG_CONFIG_HOME", sandbox.Path(".config")}};
 }
 
 constexpr const char* kOtherCopy =
@@ -34,6 +40,15 @@ size_t CountOf(const std::string& text, const std::string& part) {
     ++count;
   }
   return count;
+}
+
+bool WaitForLogText(const Sandbox& sandbox, const std::string& text, uint32_t timeoutMs) {
+  const uint32_t start = TickCount();
+  while (TickCount() - start < timeoutMs) {
+    if (sandbox.Read("log.txt").find(text) != std::string::npos) return true;
+    SleepMs(50);
+  }
+  return false;
 }
 
 enum class StartResult { kLogged, kOtherCopyRuns, kNotLogged };
@@ -67,6 +82,9 @@ TEST(SingleInstanceTest, SecondInstanceEndsAtOnceAndWritesNothing) {
   const StartResult started = StartCopy(first, sandbox, 1);
   if (started == StartResult::kOtherCopyRuns) GTEST_SKIP() << kOtherCopy;
   ASSERT_EQ(started, StartResult::kLogged) << "first instance never logged";
+  // The first run waits for INICIAR after this line.
+  ASSERT_TRUE(WaitForLogText(sandbox, "UI = presiona INICIAR!", 30000))
+      << "first instance never asked for INICIAR";
   const std::string program = NativeProgramPath(TOVI_PROGRAM_PATH);
   const std::string logBefore = sandbox.Read("log.txt");
 
@@ -91,7 +109,8 @@ TEST(SingleInstanceTest, SecondInstanceEndsAtOnceAndWritesNothing) {
     ++lines;
     pos = end + 1;
   }
-  EXPECT_EQ(lines, 4u);  // the start banner
+  // Status lines, the free-space figure and the start banner.
+  EXPECT_EQ(lines, 9u);
   first.Kill();
 }
 

@@ -1,0 +1,44 @@
+// Stands in for the game's setup program in whole runs: leaves
+// "<its own path>.ran" with its arguments and its working directory, one a
+// line, and ends; with the argument --linger it stays 10 s more, as a real
+// setup program would.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+std::string OwnPath() {
+#ifdef _WIN32
+  char buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, length);
+#else
+  char buffer[4096] = {};
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+#endif
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string marker = OwnPath() + ".ran";
+  std::FILE* file = std::fopen(marker.c_str(), "wb");
+  if (file == nullptr) return 1;
+  for (int i = 1; i < argc; ++i) std::fprintf(file, "arg %s\n", argv[i]);
+  std::fprintf(file, "cwd %s\n", std::filesystem::current_path().string().c_str());
+  std::fclose(file);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--linger") == 0)
+      std::this_thread::sleep_for(std::chrono::seconds(10));
+  }
+  return 0;
+}
