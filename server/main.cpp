@@ -1,6 +1,7 @@
 // tovi-server: the reference statistics server and installer host.
 //
-//   tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE] [--help]
+//   tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE]
+//               [--rate-limit BYTES_PER_SECOND] [--help]
 //
 // Once listening it prints "tovi-server listening on ADDR:PORT" on standard
 // output, so scripts started with --port 0 learn the port. SIGINT and
@@ -25,11 +26,15 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE] [--help]\n"
+    "usage: tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE]\n"
+    "                   [--rate-limit BYTES_PER_SECOND] [--help]\n"
     "  --bind ADDR   address to listen on (default 127.0.0.1)\n"
     "  --port N      port to listen on, 0 for any free one (default 8101)\n"
     "  --parts DIR   directory whose regular files are the installer parts (default ./parts)\n"
     "  --db FILE     SQLite database of the reported events (default ./tovi-server.sqlite3)\n"
+    "  --rate-limit BYTES_PER_SECOND\n"
+    "                each part download sends at most this many bytes a second\n"
+    "                (per connection; default 0, no limit)\n"
     "  --help        show this text\n";
 
 struct Options {
@@ -37,6 +42,7 @@ struct Options {
   int port = 8101;
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
+  int64_t rateLimit = 0;
 };
 
 // 0: run; 1: stop with success (--help); 2: bad command line.
@@ -47,8 +53,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
       std::fputs(kUsage, stdout);
       return 1;
     }
-    if (i + 1 >= argc ||
-        (arg != "--bind" && arg != "--port" && arg != "--parts" && arg != "--db")) {
+    if (i + 1 >= argc || (arg != "--bind" && arg != "--port" && arg != "--parts" && arg != "--db" &&
+                          arg != "--rate-limit")) {
       std::fprintf(stderr, "tovi-server: unknown option or missing value: %s\n%s", arg.c_str(),
                    kUsage);
       return 2;
@@ -60,6 +66,11 @@ int ParseOptions(int argc, char** argv, Options& options) {
       options.parts = value;
     } else if (arg == "--db") {
       options.db = value;
+    } else if (arg == "--rate-limit") {
+      if (!ParseInt64Text(value, options.rateLimit) || options.rateLimit < 0) {
+        std::fprintf(stderr, "tovi-server: bad rate limit: %s\n", value.c_str());
+        return 2;
+      }
     } else {
       int32_t port = 0;
       if (!ParsePartText(value, port) || port > 65535) {
@@ -117,6 +128,7 @@ int main(int argc, char** argv) {
   ServerContext context;
   context.partsDir = options.parts;
   context.store = &store;
+  context.rateLimit = options.rateLimit;
 
   int port = options.port;
   if (port == 0) {

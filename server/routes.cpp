@@ -2,8 +2,10 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "server/byte_range.h"
@@ -11,11 +13,13 @@
 #include "server/installer_files.h"
 #include "server/pages.h"
 #include "server/query_validation.h"
+#include "server/rate_pacer.h"
 
 namespace {
 
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
 constexpr size_t kReadChunk = 64 * 1024;
+constexpr auto kLongestPace = std::chrono::milliseconds(50);
 
 // Every answer goes out through a provider without a length, with the
 // length set by hand: the library would otherwise cut any body to the
@@ -103,10 +107,12 @@ void AnswerReport(const ServerContext& context, const httplib::Request& req, htt
 }
 
 struct PartStream {
+  explicit PartStream(int64_t rateLimit) : pacer(rateLimit, RatePacer::Clock::now()) {}
   PartFile file;
   int64_t offset = 0;
   int64_t remaining = 0;
   std::vector<char> buffer;
+  RatePacer pacer;
 };
 
 void AnswerPart(const ServerContext& context, const httplib::Request& req, httplib::Response& res) {
@@ -115,7 +121,7 @@ void AnswerPart(const ServerContext& context, const httplib::Request& req, httpl
     SendText(res, 403, "forbidden: only files of the parts directory are served");
     return;
   }
-  auto stream = std::make_shared<PartStream>();
+  auto stream = std::make_shared<PartStream>(context.rateLimit);
   if (!stream->file.Open(context.partsDir, name)) {
     SendText(res, 404, "not found");
     return;
@@ -147,13 +153,26 @@ void AnswerPart(const ServerContext& context, const httplib::Request& req, httpl
       return true;
     }
     stream->buffer.resize(kReadChunk);
-    const size_t want = static_cast<size_t>(
+    size_t want = static_cast<size_t>(
         stream->remaining < static_cast<int64_t>(kReadChunk) ? stream->remaining : kReadChunk);
+    // Paced: wait for the next slice in short sleeps, each a fresh look at
+    // the clock, so that a stop is never held for long.
+    for (size_t allowed = 0; stream->pacer.Limited();) {
+      const auto now = RatePacer::Clock::now();
+      allowed = stream->pacer.Allowance(now, want);
+      if (allowed > 0) {
+        want = allowed;
+        break;
+      }
+      const auto wait = stream->pacer.Wait(now);
+      std::this_thread::sleep_for(wait < kLongestPace ? wait : kLongestPace);
+    }
     const int64_t got = stream->file.ReadAt(stream->offset, stream->buffer.data(), want);
     // A file cut short under us: drop the connection rather than send less
     // than the announced length.
     if (got <= 0) return false;
     if (!sink.write(stream->buffer.data(), static_cast<size_t>(got))) return false;
+    stream->pacer.Sent(static_cast<size_t>(got));
     stream->offset += got;
     stream->remaining -= got;
     if (stream->remaining == 0) sink.done();

@@ -1,6 +1,7 @@
 // The server's answers: statistics requests, installer parts and pages.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "server/event_store.h"
@@ -14,6 +15,8 @@ struct ServerContext {
   EventStore* store = nullptr;
   // host[:port] for part URLs when a request carries no usable Host header.
   std::string fallbackHost;
+  // Bytes per second each part download may use; 0 for no limit.
+  int64_t rateLimit = 0;
 };
 
 // Registers every route on server and the one-line-per-request log on the

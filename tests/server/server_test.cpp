@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -376,6 +377,30 @@ TEST_P(ServerStopTest, StopsCleanlyWithTheDatabaseIntact) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest, testing::Values(SIGTERM, SIGINT));
 
+TEST(ServerRateLimit, PartDownloadsArePacedPerConnection) {
+  Sandbox box;
+  fs::create_directories(box.Path("parts"));
+  const std::string content = Pattern(100000, 4);
+  box.Write("parts/ToviSetup.exe", content);
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--port", "0", "--parts", box.Path("parts"), "--db",
+                            box.Path("events.sqlite3"), "--rate-limit", "40000"},
+                           box.Path("server.log")));
+  // 100000 bytes at 40000 a second cannot arrive in under 2 s; a machine
+  // slower than expected only makes it later.
+  const auto began = std::chrono::steady_clock::now();
+  const HttpAnswer answer = HttpGet(server.Url("/parts/ToviSetup.exe"));
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_TRUE(answer.body == content);
+  EXPECT_GE(took, std::chrono::seconds(2));
+  // Reports are not paced.
+  const auto reportBegan = std::chrono::steady_clock::now();
+  EXPECT_EQ(HttpGet(server.Url("/update?mid=r" + kMachine + "&bytes=1&current_part=0")).status,
+            200);
+  EXPECT_LT(std::chrono::steady_clock::now() - reportBegan, std::chrono::seconds(2));
+}
+
 TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
   Sandbox box;
   std::string output;
@@ -384,6 +409,8 @@ TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
   EXPECT_EQ(RunServerToEnd({"--bogus"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--port", "70000"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--port"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--rate-limit", "-1"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--rate-limit", "1k"}, output), 2);
   EXPECT_EQ(
       RunServerToEnd({"--port", "0", "--parts", box.Path("none"), "--db", box.Path("db.sqlite3")},
                      output),
