@@ -61,6 +61,9 @@ std::string BuildCommFile(const std::vector<InstallerPart>& parts, int64_t curre
     const std::string index = std::to_string(i);
     ok = Set(root.get(), "url_" + index, json_string(PartUrl(host, parts[i].name).c_str())) &&
          Set(root.get(), "size_" + index, json_string(std::to_string(parts[i].size).c_str()));
+    if (ok && !parts[i].sha256.empty()) {
+      ok = Set(root.get(), "sha256_" + index, json_string(parts[i].sha256.c_str()));
+    }
   }
   if (!ok) return {};
   std::unique_ptr<char, TextReleaser> text(

@@ -16,7 +16,8 @@ std::string PartUrl(const std::string& host, const std::string& name);
 int32_t ClampPartIndex(int64_t part, size_t count);
 
 // The JSON object: "parts" and "current_part" as integers, then "url_<i>"
-// and "size_<i>" (the size as decimal text) for every part. currentPart is
+// and "size_<i>" (the size as decimal text) for every part, and "sha256_<i>"
+// for every part whose digest is known. currentPart is
 // clamped first. Empty on failure.
 std::string BuildCommFile(const std::vector<InstallerPart>& parts, int64_t currentPart,
                           const std::string& host);

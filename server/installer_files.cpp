@@ -58,6 +58,10 @@ void SplitExtension(const std::string& name, std::string& stem, std::string& ext
   }
 }
 
+int64_t ModifiedTime(const struct stat& info) {
+  return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -84,7 +88,7 @@ std::vector<InstallerPart> ListInstallerParts(const std::string& dir) {
     struct stat info {};
     if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(info.st_mode)) continue;
-    parts.push_back({name, static_cast<int64_t>(info.st_size)});
+    parts.push_back({name, static_cast<int64_t>(info.st_size), ModifiedTime(info), {}});
   }
   std::sort(parts.begin(), parts.end(), [](const InstallerPart& a, const InstallerPart& b) {
     return PartNameLess(a.name, b.name);
@@ -117,7 +121,14 @@ bool PartFile::Open(const std::string& dir, const std::string& name) {
   }
   fd_ = fd;
   size_ = static_cast<int64_t>(info.st_size);
+  modifiedNs_ = ModifiedTime(info);
   return true;
+}
+
+bool PartFile::Unchanged() const {
+  struct stat info {};
+  return fd_ >= 0 && fstat(fd_, &info) == 0 && static_cast<int64_t>(info.st_size) == size_ &&
+         ModifiedTime(info) == modifiedNs_;
 }
 
 int64_t PartFile::ReadAt(int64_t offset, char* buffer, size_t count) const {

@@ -9,6 +9,8 @@
 struct InstallerPart {
   std::string name;
   int64_t size = 0;
+  int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  std::string sha256;      // lower-case hex; empty until computed
 };
 
 // Part order: names compared without their extension first, so that
@@ -38,6 +40,12 @@ class PartFile {
   [[nodiscard]] bool Open(const std::string& dir, const std::string& name);
 
   int64_t Size() const { return size_; }
+  int64_t ModifiedNs() const { return modifiedNs_; }
+  int Descriptor() const { return fd_; }
+
+  // True while the file still has the size and modification time it had
+  // when it was opened.
+  [[nodiscard]] bool Unchanged() const;
 
   // Reads up to count bytes at offset (64-bit); the count read, 0 at the end,
   // -1 on error.
@@ -46,4 +54,5 @@ class PartFile {
  private:
   int fd_ = -1;
   int64_t size_ = 0;
+  int64_t modifiedNs_ = 0;
 };

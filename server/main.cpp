@@ -20,6 +20,8 @@
 #include <thread>
 
 #include "server/event_store.h"
+#include "server/installer_files.h"
+#include "server/part_digests.h"
 #include "server/query_validation.h"
 #include "server/routes.h"
 
@@ -128,6 +130,15 @@ int main(int argc, char** argv) {
   ServerContext context;
   context.partsDir = options.parts;
   context.store = &store;
+  PartDigests digests(stderr);
+  context.digests = &digests;
+  // Hashed before listening, so the first start request does not wait for
+  // a large part.
+  for (auto& part : ListInstallerParts(options.parts)) {
+    if (!digests.Digest(options.parts, part, part.sha256)) {
+      std::fprintf(stderr, "tovi-server: cannot read part %s\n", part.name.c_str());
+    }
+  }
   context.rateLimit = options.rateLimit;
 
   int port = options.port;

@@ -70,7 +70,13 @@ void AnswerCommFile(const ServerContext& context, const httplib::Request& req,
                     httplib::Response& res, bool resume) {
   StatsQuery query;
   if (!ReadStatsQuery(req, res, StatsFields::kMachine, query)) return;
-  const std::vector<InstallerPart> parts = ListInstallerParts(context.partsDir);
+  std::vector<InstallerPart> parts = ListInstallerParts(context.partsDir);
+  for (auto& part : parts) {
+    if (!context.digests->Digest(context.partsDir, part, part.sha256)) {
+      SendText(res, 503, "the installer parts are changing; try again");
+      return;
+    }
+  }
   int64_t part = 0;
   if (resume && !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
     SendText(res, 500, "could not read the event store");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "server/event_store.h"
+#include "server/part_digests.h"
 
 namespace httplib {
 class Server;
@@ -13,6 +14,7 @@ class Server;
 struct ServerContext {
   std::string partsDir;
   EventStore* store = nullptr;
+  PartDigests* digests = nullptr;
   // host[:port] for part URLs when a request carries no usable Host header.
   std::string fallbackHost;
   // Bytes per second each part download may use; 0 for no limit.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -90,6 +91,21 @@ json_int_t JsonInt(json_t* object, const char* key) {
 }
 
 const std::string kMachine = "&game=29&distributor=0";
+
+// The digest as the system's sha256sum tool gives it.
+std::string Sha256Sum(const std::string& path) {
+  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(("sha256sum '" + path + "'").c_str(), "r"),
+                                                pclose);
+  if (!pipe) return "";
+  char hex[65] = {};
+  return std::fread(hex, 1, 64, pipe.get()) == 64 ? std::string(hex) : std::string();
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
 
 class ServerTest : public testing::Test {
  protected:
@@ -206,6 +222,11 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
   EXPECT_EQ(JsonText(json.get(), "url_2"), base + "ToviSetup-2.bin");
   EXPECT_EQ(JsonText(json.get(), "size_2"), "1000");
   EXPECT_EQ(json_object_get(json.get(), "url_3"), nullptr);
+  const char* const kNames[] = {"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string key = "sha256_" + std::to_string(i);
+    EXPECT_EQ(JsonText(json.get(), key.c_str()), Sha256Sum(box_.Path("parts/") + kNames[i])) << key;
+  }
 
   // The URLs follow the Host the client used; a Host that is no plain
   // host[:port] falls back to the listening address.
@@ -215,6 +236,26 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
   json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: a\"b/c"}).body);
   ASSERT_TRUE(json);
   EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
+}
+
+TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {
+  auto digest = [this](const char* key) {
+    JsonPtr json = ParseJson(Get("/start?mid=d" + kMachine).body);
+    return json ? JsonText(json.get(), key) : std::string();
+  };
+  const std::string before = digest("sha256_2");
+  EXPECT_EQ(digest("sha256_2"), before);
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 1u);
+
+  // Same size, other bytes, a later time: hashed again.
+  box_.Write("parts/ToviSetup-2.bin", Pattern(1000, 9));
+  fs::last_write_time(
+      box_.Path("parts/ToviSetup-2.bin"),
+      fs::last_write_time(box_.Path("parts/ToviSetup-2.bin")) + std::chrono::seconds(5));
+  const std::string after = digest("sha256_2");
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after, Sha256Sum(box_.Path("parts/ToviSetup-2.bin")));
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 2u);
 }
 
 TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
@@ -311,9 +352,15 @@ TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
   EXPECT_EQ(answer.Header("content-range"), "bytes 5368709120-5368709139/5368709140");
   EXPECT_EQ(answer.body, tail);
 
-  JsonPtr json = ParseJson(Get("/start?mid=big" + kMachine).body);
-  ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "size_3"), "5368709140");
+  // The large part is hashed once (which takes a while on a busy machine),
+  // not on every request.
+  for (int i = 0; i < 2; ++i) {
+    JsonPtr json = ParseJson(HttpGet(server_.Url("/start?mid=big" + kMachine), {}, 240).body);
+    ASSERT_TRUE(json);
+    EXPECT_EQ(JsonText(json.get(), "size_3"), "5368709140");
+    EXPECT_EQ(JsonText(json.get(), "sha256_3").size(), 64u);
+  }
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-3.bin"), 1u);
 }
 
 TEST_F(ServerTest, PathsOutsideThePartsDirectoryAreRefused) {
