@@ -19,13 +19,24 @@ struct InstallerPart {
 // "-10". Byte order breaks the remaining ties.
 bool PartNameLess(const std::string& a, const std::string& b);
 
-// The regular files directly inside dir (symbolic links and other kinds are
-// left out), in part order. Empty when the directory cannot be read.
-std::vector<InstallerPart> ListInstallerParts(const std::string& dir);
+enum class PartsListing {
+  kOk,          // parts holds the installer (possibly nothing)
+  kUnreadable,  // the directory cannot be read
+  kBadName,     // a regular file's name is not a portable file name
+};
 
-// True for a single plain file name: not empty, not "." or "..", no '/',
-// '\\' or NUL. Anything else asks for a path, which is refused.
-bool IsPlainFileName(const std::string& name);
+// The regular files directly inside dir, in part order. Symbolic links,
+// other kinds of entry and hidden files (a leading '.') are left out. On
+// kBadName, badName is the offending name and parts is empty.
+[[nodiscard]] PartsListing ListInstallerParts(const std::string& dir,
+                                              std::vector<InstallerPart>& parts,
+                                              std::string& badName);
+
+// True for a name that every platform takes as one plain file name and that
+// needs no escaping in a URL: 1 to 255 of the characters A-Z a-z 0-9 . _ -,
+// not starting with '.' or '-', not ending with '.', and not a Windows
+// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension).
+bool IsPortableFileName(const std::string& name);
 
 // An open part file; closes its descriptor.
 class PartFile {
@@ -41,7 +52,9 @@ class PartFile {
 
   int64_t Size() const { return size_; }
   int64_t ModifiedNs() const { return modifiedNs_; }
-  int Descriptor() const { return fd_; }
+
+  // Hands the descriptor to the caller, who closes it.
+  [[nodiscard]] int Release();
 
   // True while the file still has the size and modification time it had
   // when it was opened.

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <jansson.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,59 +16,12 @@
 
 #include "server/http_client.h"
 #include "server/server_process.h"
+#include "server/server_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct EventRow {
-  std::string event, mid, game, distributor;
-  std::optional<int64_t> bytes;
-  std::optional<int64_t> currentPart;
-};
-
-std::vector<EventRow> ReadEvents(const std::string& dbPath) {
-  std::vector<EventRow> rows;
-  sqlite3* raw = nullptr;
-  if (sqlite3_open_v2(dbPath.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    sqlite3_close(raw);
-    ADD_FAILURE() << "cannot open " << dbPath;
-    return rows;
-  }
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
-  sqlite3_busy_timeout(db.get(), 5000);
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db.get(),
-                         "SELECT event, mid, game, distributor, bytes, current_part, time"
-                         " FROM events ORDER BY id",
-                         -1, &statement, nullptr) != SQLITE_OK) {
-    ADD_FAILURE() << sqlite3_errmsg(db.get());
-    return rows;
-  }
-  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> owned(statement, sqlite3_finalize);
-  auto text = [statement](int column) {
-    const auto* value = sqlite3_column_text(statement, column);
-    return value ? std::string(reinterpret_cast<const char*>(value),
-                               static_cast<size_t>(sqlite3_column_bytes(statement, column)))
-                 : std::string();
-  };
-  auto number = [statement](int column) -> std::optional<int64_t> {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
-    return sqlite3_column_int64(statement, column);
-  };
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    EXPECT_FALSE(text(6).empty());
-    rows.push_back({text(0), text(1), text(2), text(3), number(4), number(5)});
-  }
-  return rows;
-}
-
-std::string Pattern(size_t size, int seed) {
-  std::string bytes(size, '\0');
-  for (size_t j = 0; j < size; ++j) bytes[j] = static_cast<char>((j * 31 + seed * 7) & 0xFF);
-  return bytes;
-}
 
 struct JsonDecref {
   void operator()(json_t* value) const { json_decref(value); }
@@ -129,7 +81,7 @@ class ServerTest : public testing::Test {
 };
 
 TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
-  const std::string longMid(257, 'm');
+  const std::string longMid(1043, 'm');
   const char* const kBad[] = {
       "/start?game=29&distributor=0",
       "/start?mid=&game=29&distributor=0",
@@ -137,7 +89,7 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
       "/start?mid=a&game=2x&distributor=0",
       "/start?mid=a&game=29&distributor=-1",
       "/start?mid=a&game=12345678901&distributor=0",
-      "/start?mid=a%01b&game=29&distributor=0",
+      "/start?mid=a%00b&game=29&distributor=0",
       "/start?mid=a%zz&game=29&distributor=0",
       "/start?mid=a%2&game=29&distributor=0",
       "/start?mid=a&mid=b&game=29&distributor=0",
@@ -162,9 +114,19 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
   }
   EXPECT_TRUE(ReadEvents(DbPath()).empty());
 
-  // The limits themselves are accepted.
-  const std::string longestMid(256, 'm');
-  EXPECT_EQ(Get("/start?mid=" + longestMid + kMachine).status, 200);
+  // The limits themselves are accepted: the longest identifier the
+  // downloader builds (a 1023-byte serial, "::", an adapter address) with
+  // any byte a disk may report, every one percent-encoded.
+  std::string longestMid;
+  std::string encoded;
+  for (int i = 0; i < 1023; ++i) longestMid.push_back(static_cast<char>(1 + i % 255));
+  longestMid += "::00-1A-2B-3C-4D-5E";
+  for (char c : longestMid) {
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+    encoded += escape;
+  }
+  EXPECT_EQ(Get("/start?mid=" + encoded + kMachine).status, 200);
   EXPECT_EQ(Get("/update?mid=a" + kMachine + "&bytes=-9223372036854775808&current_part=2147483647")
                 .status,
             200);
@@ -316,7 +278,15 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
       {"bytes=3000-", 416, "bytes */3000", 0, 0},
       {"bytes=3000-3999", 416, "bytes */3000", 0, 0},
       {"bytes=-0", 416, "bytes */3000", 0, 0},
+      {"BYTES=0-4", 206, "bytes 0-4/3000", 0, 5},
+      {"bytes= 0-4 ", 206, "bytes 0-4/3000", 0, 5},
+      // Several ranges, another unit or an unusable header: the whole file.
       {"bytes=0-1,5-6", 200, "", 0, 3000},
+      {"items=0-5", 200, "", 0, 3000},
+      {"bytes=5-2", 200, "", 0, 3000},
+      {"bytes=abc", 200, "", 0, 3000},
+      {"bytes=-", 200, "", 0, 3000},
+      {"bytes = 0-4", 200, "", 0, 3000},
   };
   for (const auto& c : kCases) {
     std::vector<std::string> headers;
@@ -328,11 +298,18 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
     EXPECT_EQ(answer.Header("content-length"), std::to_string(c.length)) << c.range;
     EXPECT_TRUE(answer.body == content.substr(c.first, c.length)) << c.range;
   }
-  // Ranges belong to the part files only; other answers stay whole.
-  const HttpAnswer report =
-      Get("/update?mid=r" + kMachine + "&bytes=1&current_part=0", {"Range: bytes=1-"});
-  EXPECT_EQ(report.status, 200);
-  EXPECT_EQ(report.body, "OK\n");
+  // Ranges belong to the part files only; other answers stay whole and
+  // reports are stored whatever Range they carry.
+  for (const char* range : {"bytes=1-", "items=0-5", "bytes=abc", "bytes=9999-"}) {
+    const HttpAnswer report = Get("/update?mid=r" + kMachine + "&bytes=1&current_part=0",
+                                  {std::string("Range: ") + range});
+    EXPECT_EQ(report.status, 200) << range;
+    EXPECT_EQ(report.body, "OK\n") << range;
+    const HttpAnswer start = Get("/start?mid=r" + kMachine, {std::string("Range: ") + range});
+    EXPECT_EQ(start.status, 200) << range;
+    EXPECT_TRUE(ParseJson(start.body)) << range;
+  }
+  EXPECT_EQ(ReadEvents(DbPath()).size(), 8u);
 }
 
 TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
