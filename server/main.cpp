@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,8 +31,9 @@ constexpr const char* kUsage =
     "  --port N              port to listen on, 0 for any free one (default 8101)\n"
     "  --parts DIR           directory whose regular files are the installer parts\n"
     "                        (default ./parts)\n"
-    "  --db FILE             SQLite database of the reported events\n"
-    "                        (default ./tovi-server.sqlite3)\n"
+    "  --db FILE|CONNINFO    where the reported events are kept: an SQLite file\n"
+    "                        (default ./tovi-server.sqlite3) or a PostgreSQL\n"
+    "                        connection string (postgresql://... or host=... dbname=...)\n"
     "  --rate-limit BYTES_PER_SECOND\n"
     "                        each part download sends at most this many bytes a\n"
     "                        second (per connection; default 0, no limit)\n"
@@ -206,17 +208,16 @@ int main(int argc, char** argv) {
   PartDigests digests(stderr);
   if (!PrepareParts(options.parts, digests)) return 1;
 
-  EventStore store;
   std::string error;
-  if (!store.Open(options.db, error)) {
-    std::fprintf(stderr, "tovi-server: cannot open database %s: %s\n", options.db.c_str(),
-                 error.c_str());
+  std::unique_ptr<EventStore> store = OpenEventStore(options.db, options.http.threads, error);
+  if (!store) {
+    std::fprintf(stderr, "tovi-server: cannot open the database: %s\n", error.c_str());
     return 1;
   }
 
   ServerContext context;
   context.partsDir = options.parts;
-  context.store = &store;
+  context.store = store.get();
   context.digests = &digests;
   HttpServer server(context, options.http);
   if (!server.Listen(options.bind, options.port, error)) {
@@ -236,7 +237,7 @@ int main(int argc, char** argv) {
   sigwait(&stopSignals, &received);
   std::fprintf(stderr, "tovi-server: stopping\n");
   server.Stop();
-  store.Close();
+  store->Close();
   std::fprintf(stderr, "tovi-server: stopped\n");
   return 0;
 }

@@ -12,9 +12,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "server/http_client.h"
+#include "server/postgres_cluster.h"
 #include "server/server_process.h"
 #include "server/server_test_support.h"
 #include "support/sandbox.h"
@@ -59,28 +61,55 @@ size_t CountOf(const std::string& text, const std::string& part) {
   return count;
 }
 
+enum class Store { kSqlite, kPostgres };
+
 class ServerTest : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartWith(Store::kSqlite); }
+
+  void StartWith(Store store) {
+    store_ = store;
+    if (store == Store::kPostgres) {
+      PostgresCluster& cluster = PostgresCluster::Shared();
+      if (!cluster.Available()) GTEST_SKIP() << "PostgreSQL tests skipped: " << cluster.Reason();
+      conninfo_ = cluster.NewDatabase();
+      ASSERT_FALSE(conninfo_.empty());
+    }
     fs::create_directories(PartsDir());
     box_.Write("parts/ToviSetup.exe", Pattern(3000, 0));
     box_.Write("parts/ToviSetup-1.bin", Pattern(2000, 1));
     box_.Write("parts/ToviSetup-2.bin", Pattern(1000, 2));
-    ASSERT_TRUE(server_.Start({"--port", "0", "--parts", PartsDir(), "--db", DbPath()},
+    ASSERT_TRUE(server_.Start({"--port", "0", "--parts", PartsDir(), "--db", DbArg()},
                               box_.Path("server.log")));
   }
 
   std::string PartsDir() const { return box_.Path("parts"); }
   std::string DbPath() const { return box_.Path("events.sqlite3"); }
+  std::string DbArg() const { return store_ == Store::kPostgres ? conninfo_ : DbPath(); }
+  std::vector<EventRow> Events() const {
+    return store_ == Store::kPostgres ? ReadPostgresEvents(conninfo_) : ReadEvents(DbPath());
+  }
   HttpAnswer Get(const std::string& target, const std::vector<std::string>& headers = {}) {
     return HttpGet(server_.Url(target), headers);
   }
 
   Sandbox box_;
   ServerProcess server_;
+  Store store_ = Store::kSqlite;
+  std::string conninfo_;
 };
 
-TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
+// The tests of what is stored and answered from the store run on both.
+class ServerStoreTest : public ServerTest, public testing::WithParamInterface<Store> {
+ protected:
+  void SetUp() override { StartWith(GetParam()); }
+};
+
+std::string StoreName(const testing::TestParamInfo<Store>& info) {
+  return info.param == Store::kPostgres ? "PostgreSQL" : "SQLite";
+}
+
+TEST_P(ServerStoreTest, BadQueriesAreRefusedAndNothingIsStored) {
   const std::string longMid(1043, 'm');
   const char* const kBad[] = {
       "/start?game=29&distributor=0",
@@ -112,7 +141,7 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
     EXPECT_EQ(answer.status, 400) << target;
     EXPECT_EQ(answer.body.rfind("bad request: ", 0), 0u) << target << " -> " << answer.body;
   }
-  EXPECT_TRUE(ReadEvents(DbPath()).empty());
+  EXPECT_TRUE(Events().empty());
 
   // The limits themselves are accepted: the longest identifier the
   // downloader builds (a 1023-byte serial, "::", an adapter address) with
@@ -130,14 +159,14 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
   EXPECT_EQ(Get("/update?mid=a" + kMachine + "&bytes=-9223372036854775808&current_part=2147483647")
                 .status,
             200);
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].mid, longestMid);
   EXPECT_EQ(rows[1].bytes, INT64_MIN);
   EXPECT_EQ(rows[1].currentPart, 2147483647);
 }
 
-TEST_F(ServerTest, ReportsAreStoredExactly) {
+TEST_P(ServerStoreTest, ReportsAreStoredExactly) {
   // A quote, an encoded '&', '%', '#' and '+', a literal '+' and a space.
   const std::string mid = "WD-'x\"&%#+ +z";
   const std::string encoded = "WD-'x\"%26%25%23%2B%20+z";
@@ -150,7 +179,7 @@ TEST_F(ServerTest, ReportsAreStoredExactly) {
   EXPECT_EQ(Get("/finish?mid=" + encoded + kMachine + "&bytes=6000&current_part=9").status, 200);
   EXPECT_EQ(Get("/start?mid=" + encoded + kMachine + "&extra=1").status, 200);
 
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 4u);
   const EventRow expected[] = {
       {"pause", mid, "29", "0", 123456, 0},
@@ -220,7 +249,7 @@ TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {
   EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 2u);
 }
 
-TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
+TEST_P(ServerStoreTest, ResumeNamesTheLastReportedPart) {
   auto resumePart = [this](const std::string& midAndCodes) {
     const HttpAnswer answer = Get("/resume?mid=" + midAndCodes);
     EXPECT_EQ(answer.status, 200) << answer.body;
@@ -244,6 +273,11 @@ TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
   EXPECT_EQ(resumePart("m1&game=29&distributor=1"), 0);
   EXPECT_EQ(resumePart("m2" + kMachine), 0);
 
+  // The identifier is a bound value: quotes in it change nothing.
+  ASSERT_EQ(Get("/update?mid=q%27%22x" + kMachine + "&bytes=1&current_part=2").status, 200);
+  EXPECT_EQ(resumePart("q%27%22x" + kMachine), 2);
+  EXPECT_EQ(resumePart("q%27%22" + kMachine), 0);
+
   // A part beyond the installer is clamped to the last one.
   ASSERT_EQ(Get("/update?mid=m3" + kMachine + "&bytes=1&current_part=7").status, 200);
   EXPECT_EQ(resumePart("m3" + kMachine), 2);
@@ -252,7 +286,7 @@ TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
   ASSERT_EQ(Get("/start?mid=m1" + kMachine).status, 200);
   EXPECT_EQ(resumePart("m1" + kMachine), 0);
 
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.back().event, "resume");
   EXPECT_EQ(rows.back().currentPart, 0);
@@ -309,7 +343,7 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
     EXPECT_EQ(start.status, 200) << range;
     EXPECT_TRUE(ParseJson(start.body)) << range;
   }
-  EXPECT_EQ(ReadEvents(DbPath()).size(), 8u);
+  EXPECT_EQ(Events().size(), 8u);
 }
 
 TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
@@ -387,19 +421,28 @@ TEST_F(ServerTest, PagesAndUnknownPaths) {
   }
 }
 
-class ServerStopTest : public ServerTest, public testing::WithParamInterface<int> {};
+INSTANTIATE_TEST_SUITE_P(Stores, ServerStoreTest, testing::Values(Store::kSqlite, Store::kPostgres),
+                         StoreName);
+
+class ServerStopTest : public ServerTest,
+                       public testing::WithParamInterface<std::tuple<int, Store>> {
+ protected:
+  void SetUp() override { StartWith(std::get<1>(GetParam())); }
+};
 
 TEST_P(ServerStopTest, StopsCleanlyWithTheDatabaseIntact) {
   ASSERT_EQ(Get("/pause?mid=s" + kMachine + "&bytes=9&current_part=1").status, 200);
-  EXPECT_EQ(server_.Stop(GetParam()), 0);
+  EXPECT_EQ(server_.Stop(std::get<0>(GetParam())), 0) << box_.Read("server.log");
   EXPECT_FALSE(fs::exists(DbPath() + "-wal"));
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].event, "pause");
   EXPECT_EQ(HttpGet(server_.Url("/tovi/parte1")).transferred, false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest, testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest,
+                         testing::Combine(testing::Values(SIGTERM, SIGINT),
+                                          testing::Values(Store::kSqlite, Store::kPostgres)));
 
 TEST(ServerRateLimit, PartDownloadsArePacedPerConnection) {
   Sandbox box;
