@@ -34,6 +34,10 @@ constexpr const char* kUsage =
     "  --db FILE|CONNINFO    where the reported events are kept: an SQLite file\n"
     "                        (default ./tovi-server.sqlite3) or a PostgreSQL\n"
     "                        connection string (postgresql://... or host=... dbname=...)\n"
+    "  --parts-base-url URL  name the parts at URL + name (an http URL: a CDN, or\n"
+    "                        nginx serving the parts directory); parts are then\n"
+    "                        not served here, but sizes and digests still come\n"
+    "                        from --parts\n"
     "  --rate-limit BYTES_PER_SECOND\n"
     "                        each part download sends at most this many bytes a\n"
     "                        second (per connection; default 0, no limit)\n"
@@ -54,8 +58,25 @@ struct Options {
   int port = 8101;
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
+  std::string partsBaseUrl;
   HttpSettings http;
 };
+
+// An http URL that can stand in a communication file as it is: printable,
+// no blank, quote or backslash, and with a host.
+bool IsPartsBaseUrl(const std::string& url) {
+  static const std::string kScheme = "http://";
+  if (url.rfind(kScheme, 0) != 0 || url.size() == kScheme.size() || url.size() > 1024) {
+    return false;
+  }
+  for (char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '\\' || c == '?' || c == '#') {
+      return false;
+    }
+  }
+  return url[kScheme.size()] != '/';
+}
 
 bool ParseCount(const std::string& text, int64_t least, int64_t most, int64_t& value) {
   return ParseInt64Text(text, value) && value >= least && value <= most;
@@ -89,6 +110,9 @@ int ParseOptions(int argc, char** argv, Options& options) {
       options.parts = value;
     } else if (arg == "--db") {
       options.db = value;
+    } else if (arg == "--parts-base-url") {
+      ok = IsPartsBaseUrl(value);
+      options.partsBaseUrl = value.back() == '/' ? value : value + "/";
     } else if (arg == "--port") {
       ok = ParseCount(value, 0, 65535, number);
       options.port = static_cast<int>(number);
@@ -219,6 +243,7 @@ int main(int argc, char** argv) {
   context.partsDir = options.parts;
   context.store = store.get();
   context.digests = &digests;
+  context.partsBaseUrl = options.partsBaseUrl;
   HttpServer server(context, options.http);
   if (!server.Listen(options.bind, options.port, error)) {
     std::fprintf(stderr, "tovi-server: cannot listen on %s: %s\n",

@@ -478,6 +478,10 @@ TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
   EXPECT_EQ(RunServerToEnd({"--port"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--rate-limit", "-1"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--rate-limit", "1k"}, output), 2);
+  for (const char* url : {"ftp://cdn/parts/", "http://", "http:///x", "http://cdn/a b/",
+                          "http://cdn/\"x", "parts/"}) {
+    EXPECT_EQ(RunServerToEnd({"--parts-base-url", url}, output), 2) << url;
+  }
   EXPECT_EQ(
       RunServerToEnd({"--port", "0", "--parts", box.Path("none"), "--db", box.Path("db.sqlite3")},
                      output),
