@@ -107,7 +107,7 @@ TEST_F(ServerLimitsTest, PipelinedRequestsAreAllAnsweredAndStoredInOrder) {
 }
 
 TEST_F(ServerLimitsTest, SlowAndIdleClientsDoNotHoldOthersBack) {
-  Start({"--header-timeout", "60"});
+  Start({"--header-timeout", "60", "--max-connections-per-client", "200"});
   // Twenty connections that trickle a header, twenty that stay silent and
   // twenty that fetch a large part without reading it.
   std::vector<std::unique_ptr<RawConnection>> held;
