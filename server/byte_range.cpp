@@ -43,8 +43,10 @@ ByteRange ResolveRange(const std::string& header, int64_t size) {
   if (!StartsWithBytesUnit(header)) return whole;
   std::string rangeSet = header.substr(6);
   // Optional white space around the single range.
-  while (!rangeSet.empty() && (rangeSet.front() == ' ' || rangeSet.front() == '\t')) rangeSet.erase(0, 1);
-  while (!rangeSet.empty() && (rangeSet.back() == ' ' || rangeSet.back() == '\t')) rangeSet.pop_back();
+  while (!rangeSet.empty() && (rangeSet.front() == ' ' || rangeSet.front() == '\t'))
+    rangeSet.erase(0, 1);
+  while (!rangeSet.empty() && (rangeSet.back() == ' ' || rangeSet.back() == '\t'))
+    rangeSet.pop_back();
   if (rangeSet.find(',') != std::string::npos) return whole;
   const size_t dash = rangeSet.find('-');
   if (dash == std::string::npos) return whole;

@@ -16,33 +16,12 @@ struct TextReleaser {
   void operator()(char* text) const { std::free(text); }
 };
 
-bool IsUnreserved(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_' || c == '~';
-}
-
 // Takes ownership of value; false when it is null or cannot be added.
 bool Set(json_t* object, const std::string& key, json_t* value) {
   return value != nullptr && json_object_set_new(object, key.c_str(), value) == 0;
 }
 
 }  // namespace
-
-std::string PartUrl(const std::string& host, const std::string& name) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string url = "http://" + host + "/parts/";
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (IsUnreserved(byte)) {
-      url.push_back(c);
-    } else {
-      url.push_back('%');
-      url.push_back(kHex[byte >> 4]);
-      url.push_back(kHex[byte & 0x0F]);
-    }
-  }
-  return url;
-}
 
 int32_t ClampPartIndex(int64_t part, size_t count) {
   if (count == 0 || part <= 0) return 0;
@@ -51,7 +30,7 @@ int32_t ClampPartIndex(int64_t part, size_t count) {
 }
 
 std::string BuildCommFile(const std::vector<InstallerPart>& parts, int64_t currentPart,
-                          const std::string& host) {
+                          const std::string& urlBase) {
   JsonPtr root(json_object());
   if (!root) return {};
   bool ok =
@@ -59,8 +38,11 @@ std::string BuildCommFile(const std::vector<InstallerPart>& parts, int64_t curre
       Set(root.get(), "current_part", json_integer(ClampPartIndex(currentPart, parts.size())));
   for (size_t i = 0; ok && i < parts.size(); ++i) {
     const std::string index = std::to_string(i);
-    ok = Set(root.get(), "url_" + index, json_string(PartUrl(host, parts[i].name).c_str())) &&
+    ok = Set(root.get(), "url_" + index, json_string((urlBase + parts[i].name).c_str())) &&
          Set(root.get(), "size_" + index, json_string(std::to_string(parts[i].size).c_str()));
+    if (ok && !parts[i].sha256.empty()) {
+      ok = Set(root.get(), "sha256_" + index, json_string(parts[i].sha256.c_str()));
+    }
   }
   if (!ok) return {};
   std::unique_ptr<char, TextReleaser> text(

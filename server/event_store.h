@@ -1,19 +1,17 @@
-// The events the statistics requests report, kept in an SQLite database.
-// Request handlers run on several threads at once; every call here takes the
-// store's lock, so one store serves them all.
+// The events the statistics requests report, kept in an SQLite file or a
+// PostgreSQL database. Both hold the same table and give the same answers,
+// so several servers can share one PostgreSQL database. Request handlers run
+// on several threads at once; a store serves them all.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
-struct sqlite3;
-
 struct StatsEvent {
   std::string event;  // "start", "resume", "pause", "update" or "finish"
-  std::string mid;
+  std::string mid;    // any bytes but zero, stored exactly
   std::string game;
   std::string distributor;
   std::optional<int64_t> bytes;
@@ -22,35 +20,32 @@ struct StatsEvent {
 
 class EventStore {
  public:
-  EventStore();
-  ~EventStore();
-  EventStore(const EventStore&) = delete;
-  EventStore& operator=(const EventStore&) = delete;
-
-  // Opens or creates the database at path and its table. False, with the
-  // reason in error, when it cannot.
-  [[nodiscard]] bool Open(const std::string& path, std::string& error);
-
-  // Closes the database; later calls fail. Called once the server has
-  // stopped, so the write-ahead log is folded back into the file.
-  void Close();
+  virtual ~EventStore() = default;
 
   // Appends one event with the current time. Values are bound, never pasted
   // into the statement text.
-  [[nodiscard]] bool Record(const StatsEvent& event);
+  [[nodiscard]] virtual bool Record(const StatsEvent& event) = 0;
 
   // The part of the machine's latest pause or update report since its latest
-  // start; 0 when there is none. False on a database error.
-  [[nodiscard]] bool LastReportedPart(const std::string& mid, const std::string& game,
-                                      const std::string& distributor, int64_t& part);
+  // start; 0 when there is none. One indexed query. False on a database
+  // error.
+  [[nodiscard]] virtual bool LastReportedPart(const std::string& mid, const std::string& game,
+                                              const std::string& distributor, int64_t& part) = 0;
 
- private:
-  struct Closer {
-    void operator()(sqlite3* db) const;
-  };
-  std::mutex lock_;
-  std::unique_ptr<sqlite3, Closer> db_;
+  // Closes the store once the server has stopped; later calls fail.
+  virtual void Close() = 0;
 };
+
+// True when db names a PostgreSQL database: a connection URI
+// ("postgresql://..." or "postgres://...") or a keyword string holding
+// "dbname=", "host=" or "service=". Anything else is an SQLite file path.
+bool IsPostgresConnectionString(const std::string& db);
+
+// Opens (creating the table and its index when missing) the store db names.
+// connections bounds how many PostgreSQL connections run queries at once.
+// Null, with the reason in error, when it cannot.
+std::unique_ptr<EventStore> OpenEventStore(const std::string& db, int connections,
+                                           std::string& error);
 
 // "YYYY-MM-DDTHH:MM:SS.mmmZ" in UTC, the form of the time column.
 std::string UtcTimestamp();

@@ -58,6 +58,10 @@ void SplitExtension(const std::string& name, std::string& stem, std::string& ext
   }
 }
 
+int64_t ModifiedTime(const struct stat& info) {
+  return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -73,28 +77,56 @@ bool PartNameLess(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-std::vector<InstallerPart> ListInstallerParts(const std::string& dir) {
-  std::vector<InstallerPart> parts;
+PartsListing ListInstallerParts(const std::string& dir, std::vector<InstallerPart>& parts,
+                                std::string& badName) {
+  parts.clear();
+  badName.clear();
   std::unique_ptr<DIR, DirCloser> handle(opendir(dir.c_str()));
-  if (!handle) return parts;
+  if (!handle) return PartsListing::kUnreadable;
   const int dirFd = dirfd(handle.get());
-  while (const dirent* entry = readdir(handle.get())) {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(handle.get());
+    if (entry == nullptr) {
+      if (errno != 0) return PartsListing::kUnreadable;
+      break;
+    }
     const std::string name = entry->d_name;
-    if (!IsPlainFileName(name)) continue;
+    if (name.empty() || name[0] == '.') continue;
     struct stat info {};
     if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(info.st_mode)) continue;
-    parts.push_back({name, static_cast<int64_t>(info.st_size)});
+    if (!IsPortableFileName(name)) {
+      parts.clear();
+      badName = name;
+      return PartsListing::kBadName;
+    }
+    parts.push_back({name, static_cast<int64_t>(info.st_size), ModifiedTime(info), {}});
   }
   std::sort(parts.begin(), parts.end(), [](const InstallerPart& a, const InstallerPart& b) {
     return PartNameLess(a.name, b.name);
   });
-  return parts;
+  return PartsListing::kOk;
 }
 
-bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+bool IsPortableFileName(const std::string& name) {
+  if (name.empty() || name.size() > 255 || name[0] == '.' || name[0] == '-' || name.back() == '.') {
+    return false;
+  }
+  for (char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '.' || c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  // Windows opens a device for these, whatever the extension.
+  std::string stem = name.substr(0, name.find('.'));
+  for (char& c : stem) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return false;
+  if (stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
+      stem[3] >= '1' && stem[3] <= '9') {
+    return false;
+  }
+  return true;
 }
 
 PartFile::~PartFile() {
@@ -102,7 +134,7 @@ PartFile::~PartFile() {
 }
 
 bool PartFile::Open(const std::string& dir, const std::string& name) {
-  if (fd_ >= 0 || !IsPlainFileName(name)) return false;
+  if (fd_ >= 0 || !IsPortableFileName(name)) return false;
   const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0) return false;
   // O_NOFOLLOW: a link placed in the directory must not lead out of it.
@@ -117,7 +149,20 @@ bool PartFile::Open(const std::string& dir, const std::string& name) {
   }
   fd_ = fd;
   size_ = static_cast<int64_t>(info.st_size);
+  modifiedNs_ = ModifiedTime(info);
   return true;
+}
+
+int PartFile::Release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+bool PartFile::Unchanged() const {
+  struct stat info {};
+  return fd_ >= 0 && fstat(fd_, &info) == 0 && static_cast<int64_t>(info.st_size) == size_ &&
+         ModifiedTime(info) == modifiedNs_;
 }
 
 int64_t PartFile::ReadAt(int64_t offset, char* buffer, size_t count) const {

@@ -9,6 +9,8 @@
 struct InstallerPart {
   std::string name;
   int64_t size = 0;
+  int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  std::string sha256;      // lower-case hex; empty until computed
 };
 
 // Part order: names compared without their extension first, so that
@@ -17,13 +19,24 @@ struct InstallerPart {
 // "-10". Byte order breaks the remaining ties.
 bool PartNameLess(const std::string& a, const std::string& b);
 
-// The regular files directly inside dir (symbolic links and other kinds are
-// left out), in part order. Empty when the directory cannot be read.
-std::vector<InstallerPart> ListInstallerParts(const std::string& dir);
+enum class PartsListing {
+  kOk,          // parts holds the installer (possibly nothing)
+  kUnreadable,  // the directory cannot be read
+  kBadName,     // a regular file's name is not a portable file name
+};
 
-// True for a single plain file name: not empty, not "." or "..", no '/',
-// '\\' or NUL. Anything else asks for a path, which is refused.
-bool IsPlainFileName(const std::string& name);
+// The regular files directly inside dir, in part order. Symbolic links,
+// other kinds of entry and hidden files (a leading '.') are left out. On
+// kBadName, badName is the offending name and parts is empty.
+[[nodiscard]] PartsListing ListInstallerParts(const std::string& dir,
+                                              std::vector<InstallerPart>& parts,
+                                              std::string& badName);
+
+// True for a name that every platform takes as one plain file name and that
+// needs no escaping in a URL: 1 to 255 of the characters A-Z a-z 0-9 . _ -,
+// not starting with '.' or '-', not ending with '.', and not a Windows
+// device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with any extension).
+bool IsPortableFileName(const std::string& name);
 
 // An open part file; closes its descriptor.
 class PartFile {
@@ -38,6 +51,14 @@ class PartFile {
   [[nodiscard]] bool Open(const std::string& dir, const std::string& name);
 
   int64_t Size() const { return size_; }
+  int64_t ModifiedNs() const { return modifiedNs_; }
+
+  // Hands the descriptor to the caller, who closes it.
+  [[nodiscard]] int Release();
+
+  // True while the file still has the size and modification time it had
+  // when it was opened.
+  [[nodiscard]] bool Unchanged() const;
 
   // Reads up to count bytes at offset (64-bit); the count read, 0 at the end,
   // -1 on error.
@@ -46,4 +67,5 @@ class PartFile {
  private:
   int fd_ = -1;
   int64_t size_ = 0;
+  int64_t modifiedNs_ = 0;
 };

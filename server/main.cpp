@@ -1,72 +1,152 @@
 // tovi-server: the reference statistics server and installer host.
 //
-//   tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE] [--help]
-//
 // Once listening it prints "tovi-server listening on ADDR:PORT" on standard
 // output, so scripts started with --port 0 learn the port. SIGINT and
 // SIGTERM stop it; the database is closed properly before it exits.
 
-#include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "server/event_store.h"
+#include "server/http_server.h"
+#include "server/installer_files.h"
+#include "server/part_digests.h"
 #include "server/query_validation.h"
 #include "server/routes.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: tovi-server [--bind ADDR] [--port N] [--parts DIR] [--db FILE] [--help]\n"
-    "  --bind ADDR   address to listen on (default 127.0.0.1)\n"
-    "  --port N      port to listen on, 0 for any free one (default 8101)\n"
-    "  --parts DIR   directory whose regular files are the installer parts (default ./parts)\n"
-    "  --db FILE     SQLite database of the reported events (default ./tovi-server.sqlite3)\n"
-    "  --help        show this text\n";
+    "usage: tovi-server [OPTION VALUE]... [--quiet] [--help]\n"
+    "  --bind ADDR           numeric address to listen on (default 127.0.0.1)\n"
+    "  --port N              port to listen on, 0 for any free one (default 8101)\n"
+    "  --parts DIR           directory whose regular files are the installer parts\n"
+    "                        (default ./parts)\n"
+    "  --db FILE|CONNINFO    where the reported events are kept: an SQLite file\n"
+    "                        (default ./tovi-server.sqlite3) or a PostgreSQL\n"
+    "                        connection string (postgresql://... or host=... dbname=...)\n"
+    "  --parts-base-url URL  name the parts at URL + name (an http URL: a CDN, or\n"
+    "                        nginx serving the parts directory); parts are then\n"
+    "                        not served here, but sizes and digests still come\n"
+    "                        from --parts\n"
+    "  --rate-limit BYTES_PER_SECOND\n"
+    "                        each part download sends at most this many bytes a\n"
+    "                        second (per connection; default 0, no limit)\n"
+    "  --threads N           worker threads (default: the number of processors)\n"
+    "  --max-header-bytes N  all header lines of a request (default 16384; 431)\n"
+    "  --max-headers N       header lines of a request (default 100; 431)\n"
+    "  --max-uri-bytes N     request target with its query (default 8192; 414)\n"
+    "  --header-timeout S    seconds to send a whole request header (default 10; 408)\n"
+    "  --idle-timeout S      seconds a connection may pass without traffic (default 30)\n"
+    "  --max-connections N   open connections in all (default 1024; 503 beyond)\n"
+    "  --max-connections-per-client N\n"
+    "                        open connections per client address (default 64; 429)\n"
+    "  --quiet               no line per request on standard error\n"
+    "  --help                show this text\n";
 
 struct Options {
   std::string bind = "127.0.0.1";
   int port = 8101;
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
+  std::string partsBaseUrl;
+  HttpSettings http;
 };
+
+// An http URL that can stand in a communication file as it is: printable,
+// no blank, quote or backslash, and with a host.
+bool IsPartsBaseUrl(const std::string& url) {
+  static const std::string kScheme = "http://";
+  if (url.rfind(kScheme, 0) != 0 || url.size() == kScheme.size() || url.size() > 1024) {
+    return false;
+  }
+  for (char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || c == '"' || c == '\\' || c == '?' || c == '#') {
+      return false;
+    }
+  }
+  return url[kScheme.size()] != '/';
+}
+
+bool ParseCount(const std::string& text, int64_t least, int64_t most, int64_t& value) {
+  return ParseInt64Text(text, value) && value >= least && value <= most;
+}
 
 // 0: run; 1: stop with success (--help); 2: bad command line.
 int ParseOptions(int argc, char** argv, Options& options) {
+  HttpSettings& http = options.http;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 1;
     }
-    if (i + 1 >= argc ||
-        (arg != "--bind" && arg != "--port" && arg != "--parts" && arg != "--db")) {
+    if (arg == "--quiet") {
+      http.requestLog = false;
+      continue;
+    }
+    if (i + 1 >= argc) {
       std::fprintf(stderr, "tovi-server: unknown option or missing value: %s\n%s", arg.c_str(),
                    kUsage);
       return 2;
     }
     const std::string value = argv[++i];
+    int64_t number = 0;
+    bool ok = true;
+    constexpr int64_t kMaxInt = 1 << 30;
     if (arg == "--bind") {
       options.bind = value;
     } else if (arg == "--parts") {
       options.parts = value;
     } else if (arg == "--db") {
       options.db = value;
+    } else if (arg == "--parts-base-url") {
+      ok = IsPartsBaseUrl(value);
+      options.partsBaseUrl = value.back() == '/' ? value : value + "/";
+    } else if (arg == "--port") {
+      ok = ParseCount(value, 0, 65535, number);
+      options.port = static_cast<int>(number);
+    } else if (arg == "--rate-limit") {
+      ok = ParseCount(value, 0, INT64_MAX, http.rateLimit);
+    } else if (arg == "--threads") {
+      ok = ParseCount(value, 1, 256, number);
+      http.threads = static_cast<int>(number);
+    } else if (arg == "--max-header-bytes") {
+      ok = ParseCount(value, 256, kMaxInt, http.maxHeaderBytes);
+    } else if (arg == "--max-headers") {
+      ok = ParseCount(value, 1, kMaxInt, number);
+      http.maxHeaders = static_cast<int>(number);
+    } else if (arg == "--max-uri-bytes") {
+      ok = ParseCount(value, 64, kMaxInt, http.maxUriBytes);
+    } else if (arg == "--header-timeout") {
+      ok = ParseCount(value, 1, 86400, number);
+      http.headerTimeoutSeconds = static_cast<int>(number);
+    } else if (arg == "--idle-timeout") {
+      ok = ParseCount(value, 1, 86400, number);
+      http.idleTimeoutSeconds = static_cast<int>(number);
+    } else if (arg == "--max-connections") {
+      ok = ParseCount(value, 1, 1000000, number);
+      http.maxConnections = static_cast<int>(number);
+    } else if (arg == "--max-connections-per-client") {
+      ok = ParseCount(value, 1, 1000000, number);
+      http.maxConnectionsPerClient = static_cast<int>(number);
     } else {
-      int32_t port = 0;
-      if (!ParsePartText(value, port) || port > 65535) {
-        std::fprintf(stderr, "tovi-server: bad port: %s\n", value.c_str());
-        return 2;
-      }
-      options.port = port;
+      std::fprintf(stderr, "tovi-server: unknown option: %s\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "tovi-server: bad value for %s: %s\n", arg.c_str(), value.c_str());
+      return 2;
     }
   }
   return 0;
@@ -82,10 +162,55 @@ bool IsDirectory(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// Every connection and every part being sent holds a descriptor.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+}
+
+// Checks the names and hashes every part before listening, so the first
+// start request does not wait for a large part. False when the directory
+// holds a name the server must not hand out.
+bool PrepareParts(const std::string& dir, PartDigests& digests) {
+  std::vector<InstallerPart> parts;
+  std::string badName;
+  switch (ListInstallerParts(dir, parts, badName)) {
+    case PartsListing::kUnreadable:
+      std::fprintf(stderr, "tovi-server: cannot read the parts directory %s\n", dir.c_str());
+      return false;
+    case PartsListing::kBadName:
+      std::fprintf(stderr,
+                   "tovi-server: the part name \"%s\" is not a portable file name; part names "
+                   "may hold only A-Z a-z 0-9 . _ - (not first '.' or '-', not last '.') and "
+                   "must not be a Windows device name. Rename it.\n",
+                   badName.c_str());
+      return false;
+    case PartsListing::kOk:
+      break;
+  }
+  if (parts.empty()) {
+    std::fprintf(stderr,
+                 "tovi-server: warning: no parts in %s; start and resume answer 503 until "
+                 "there are\n",
+                 dir.c_str());
+  }
+  for (auto& part : parts) {
+    if (!digests.Digest(dir, part, part.sha256)) {
+      std::fprintf(stderr, "tovi-server: cannot read part %s\n", part.name.c_str());
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
+  const unsigned processors = std::thread::hardware_concurrency();
+  options.http.threads = processors < 2 ? 2 : (processors > 16 ? 16 : static_cast<int>(processors));
   if (const int parsed = ParseOptions(argc, argv, options); parsed != 0) {
     return parsed == 1 ? 0 : 2;
   }
@@ -94,65 +219,50 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Signals are taken by one thread with sigwait, so stopping happens in
-  // ordinary code. The mask is set before any thread starts and inherited.
+  // Signals are taken with sigwait on the main thread, so stopping happens
+  // in ordinary code. The mask is set before any thread starts and inherited.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGUSR1);  // wakes the waiter when the server ends by itself
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  RaiseDescriptorLimit();
 
-  EventStore store;
+  PartDigests digests(stderr);
+  if (!PrepareParts(options.parts, digests)) return 1;
+
   std::string error;
-  if (!store.Open(options.db, error)) {
-    std::fprintf(stderr, "tovi-server: cannot open database %s: %s\n", options.db.c_str(),
-                 error.c_str());
+  std::unique_ptr<EventStore> store = OpenEventStore(options.db, options.http.threads, error);
+  if (!store) {
+    std::fprintf(stderr, "tovi-server: cannot open the database: %s\n", error.c_str());
     return 1;
   }
 
-  httplib::Server server;
-  server.set_payload_max_length(64 * 1024);
   ServerContext context;
   context.partsDir = options.parts;
-  context.store = &store;
-
-  int port = options.port;
-  if (port == 0) {
-    port = server.bind_to_any_port(options.bind);
-    if (port <= 0) port = -1;
-  } else if (!server.bind_to_port(options.bind, port)) {
-    port = -1;
-  }
-  if (port < 0) {
-    std::fprintf(stderr, "tovi-server: cannot listen on %s\n",
-                 HostPort(options.bind, options.port).c_str());
+  context.store = store.get();
+  context.digests = &digests;
+  context.partsBaseUrl = options.partsBaseUrl;
+  HttpServer server(context, options.http);
+  if (!server.Listen(options.bind, options.port, error)) {
+    std::fprintf(stderr, "tovi-server: cannot listen on %s: %s\n",
+                 HostPort(options.bind, options.port).c_str(), error.c_str());
     return 1;
   }
-  context.fallbackHost = HostPort(options.bind, port);
-  InstallRoutes(server, context);
-
-  std::atomic<bool> serving{true};
-  std::thread waiter([&server, &serving, &stopSignals] {
-    int received = 0;
-    if (sigwait(&stopSignals, &received) != 0 || received == SIGUSR1) return;
-    std::fprintf(stderr, "tovi-server: stopping\n");
-    // stop() does nothing before the accept loop has begun, so repeat it
-    // until the loop has ended.
-    while (serving.load()) {
-      server.stop();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  });
+  context.fallbackHost = HostPort(options.bind, server.Port());
+  if (!server.Serve(error)) {
+    std::fprintf(stderr, "tovi-server: %s\n", error.c_str());
+    return 1;
+  }
 
   std::printf("tovi-server listening on %s\n", context.fallbackHost.c_str());
   std::fflush(stdout);
-  const bool clean = server.listen_after_bind();
-  serving.store(false);
-  pthread_kill(waiter.native_handle(), SIGUSR1);
-  waiter.join();
-  store.Close();
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  std::fprintf(stderr, "tovi-server: stopping\n");
+  server.Stop();
+  store->Close();
   std::fprintf(stderr, "tovi-server: stopped\n");
-  return clean ? 0 : 1;
+  return 0;
 }

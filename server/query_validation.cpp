@@ -11,24 +11,6 @@ int HexValue(char c) {
   return -1;
 }
 
-bool PercentDecode(const std::string& text, std::string& out) {
-  out.clear();
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out.push_back(text[i]);
-      continue;
-    }
-    if (i + 2 >= text.size()) return false;
-    const int high = HexValue(text[i + 1]);
-    const int low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return false;
-    out.push_back(static_cast<char>(high * 16 + low));
-    i += 2;
-  }
-  return true;
-}
-
 bool AllDigits(const std::string& text) {
   if (text.empty()) return false;
   for (char c : text) {
@@ -47,14 +29,6 @@ bool ParseMagnitude(const std::string& digits, uint64_t limit, uint64_t& value) 
     value = value * 10 + digit;
   }
   return true;
-}
-
-bool HasControlCharacter(const std::string& text) {
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return true;
-  }
-  return false;
 }
 
 // Finds key; false with "missing <key>" when absent or empty.
@@ -83,6 +57,24 @@ bool CheckCode(const QueryPairs& pairs, const char* key, std::string& value, std
 }
 
 }  // namespace
+
+bool PercentDecode(const std::string& text, std::string& out) {
+  out.clear();
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const int high = HexValue(text[i + 1]);
+    const int low = HexValue(text[i + 2]);
+    if (high < 0 || low < 0) return false;
+    out.push_back(static_cast<char>(high * 16 + low));
+    i += 2;
+  }
+  return true;
+}
 
 bool ParseQuery(const std::string& raw, QueryPairs& pairs, std::string& error) {
   pairs.clear();
@@ -142,8 +134,10 @@ bool ValidateStatsQuery(const QueryPairs& pairs, StatsFields fields, StatsQuery&
     error = "mid is too long (at most " + std::to_string(kMaxMidBytes) + " bytes)";
     return false;
   }
-  if (HasControlCharacter(query.mid)) {
-    error = "mid holds a control character";
+  // A disk may report any byte in its serial, and the identifier keeps it;
+  // only a zero byte cannot come from a text the downloader sends.
+  if (query.mid.find('\0') != std::string::npos) {
+    error = "mid holds a zero byte";
     return false;
   }
   if (!CheckCode(pairs, "game", query.game, error)) return false;

@@ -15,6 +15,9 @@ using QueryPairs = std::map<std::string, std::string>;
 // values was meant cannot be known).
 [[nodiscard]] bool ParseQuery(const std::string& raw, QueryPairs& pairs, std::string& error);
 
+// Decodes every percent escape of text; false for a malformed one.
+[[nodiscard]] bool PercentDecode(const std::string& text, std::string& out);
+
 // Which values a request must carry besides mid, game and distributor.
 enum class StatsFields {
   kMachine,           // start, resume
@@ -30,7 +33,9 @@ struct StatsQuery {
   int32_t currentPart = 0;  // valid with kMachineBytesPart
 };
 
-inline constexpr size_t kMaxMidBytes = 256;
+// The longest machine identifier the downloader builds: a disk serial of up
+// to 1023 bytes, "::" and a 17-character adapter address.
+inline constexpr size_t kMaxMidBytes = 1023 + 2 + 17;
 inline constexpr size_t kMaxCodeDigits = 10;  // game, distributor
 
 // Checks the pairs a request of the given kind needs and fills query. False,

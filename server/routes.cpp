@@ -1,9 +1,5 @@
 #include "server/routes.h"
 
-#include <httplib.h>
-
-#include <cstdio>
-#include <memory>
 #include <vector>
 
 #include "server/byte_range.h"
@@ -14,42 +10,25 @@
 
 namespace {
 
-constexpr const char* kPlainText = "text/plain; charset=utf-8";
-constexpr size_t kReadChunk = 64 * 1024;
+constexpr const char* kHtml = "text/html; charset=utf-8";
 
-// Every answer goes out through a provider without a length, with the
-// length set by hand: the library would otherwise cut any body to the
-// request's Range header, the error texts included, and it does not bound a
-// range by the file's size. Only part files honour ranges, resolved here.
-void SendBody(httplib::Response& res, int status, const char* contentType, std::string body) {
-  auto text = std::make_shared<std::string>(std::move(body));
-  res.status = status;
-  res.set_header("Content-Length", std::to_string(text->size()));
-  res.set_content_provider(contentType, [text](size_t, httplib::DataSink& sink) {
-    if (!text->empty() && !sink.write(text->data(), text->size())) return false;
-    sink.done();
-    return true;
-  });
+HttpReply BodyReply(int status, const char* contentType, std::string body) {
+  HttpReply reply;
+  reply.status = status;
+  reply.contentType = contentType;
+  reply.body = std::move(body);
+  return reply;
 }
 
-void SendText(httplib::Response& res, int status, const std::string& text) {
-  SendBody(res, status, kPlainText, text + "\n");
-}
-
-std::string RawQuery(const httplib::Request& req) {
-  const size_t mark = req.target.find('?');
-  return mark == std::string::npos ? std::string() : req.target.substr(mark + 1);
-}
-
-// False after answering 400 when the query is not acceptable.
-bool ReadStatsQuery(const httplib::Request& req, httplib::Response& res, StatsFields fields,
-                    StatsQuery& query) {
+// False after filling a 400 reply when the query is not acceptable.
+bool ReadStatsQuery(const HttpRequest& request, StatsFields fields, StatsQuery& query,
+                    HttpReply& reply) {
   QueryPairs pairs;
   std::string error;
-  if (ParseQuery(RawQuery(req), pairs, error) && ValidateStatsQuery(pairs, fields, query, error)) {
+  if (ParseQuery(request.query, pairs, error) && ValidateStatsQuery(pairs, fields, query, error)) {
     return true;
   }
-  SendText(res, 400, "bad request: " + error);
+  reply = TextReply(400, "bad request: " + error);
   return false;
 }
 
@@ -62,127 +41,117 @@ StatsEvent EventOf(const char* name, const StatsQuery& query) {
   return event;
 }
 
-void AnswerCommFile(const ServerContext& context, const httplib::Request& req,
-                    httplib::Response& res, bool resume) {
+// The installer with every digest, or false after filling a 503 reply: a
+// download must not start from a directory that offers no sound installer.
+bool ReadInstaller(const ServerContext& context, std::vector<InstallerPart>& parts,
+                   HttpReply& reply) {
+  std::string badName;
+  switch (ListInstallerParts(context.partsDir, parts, badName)) {
+    case PartsListing::kUnreadable:
+      reply = TextReply(503, "the installer parts cannot be read");
+      return false;
+    case PartsListing::kBadName:
+      reply = TextReply(503, "the parts directory holds a file whose name is not portable");
+      return false;
+    case PartsListing::kOk:
+      break;
+  }
+  if (parts.empty()) {
+    reply = TextReply(503, "no installer parts are available");
+    return false;
+  }
+  for (auto& part : parts) {
+    if (!context.digests->Digest(context.partsDir, part, part.sha256)) {
+      reply = TextReply(503, "the installer parts are changing; try again");
+      return false;
+    }
+  }
+  return true;
+}
+
+HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& request, bool resume) {
+  HttpReply reply;
   StatsQuery query;
-  if (!ReadStatsQuery(req, res, StatsFields::kMachine, query)) return;
-  const std::vector<InstallerPart> parts = ListInstallerParts(context.partsDir);
+  std::vector<InstallerPart> parts;
+  if (!ReadStatsQuery(request, StatsFields::kMachine, query, reply) ||
+      !ReadInstaller(context, parts, reply)) {
+    return reply;
+  }
   int64_t part = 0;
   if (resume && !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
-    SendText(res, 500, "could not read the event store");
-    return;
+    return TextReply(500, "could not read the event store");
   }
   const int32_t answered = ClampPartIndex(part, parts.size());
-  const std::string body = BuildCommFile(
-      parts, answered, HostForUrls(req.get_header_value("Host"), context.fallbackHost));
-  StatsEvent event = EventOf(resume ? "resume" : "start", query);
-  if (resume) event.currentPart = answered;
-  if (body.empty()) {
-    SendText(res, 500, "could not build the communication file");
-    return;
+  const std::string base =
+      context.partsBaseUrl.empty()
+          ? "http://" + HostForUrls(request.host, context.fallbackHost) + "/parts/"
+          : context.partsBaseUrl;
+  std::string body = BuildCommFile(parts, answered, base);
+  if (body.empty()) return TextReply(500, "could not build the communication file");
+  if (!request.Head()) {
+    StatsEvent event = EventOf(resume ? "resume" : "start", query);
+    if (resume) event.currentPart = answered;
+    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
   }
-  if (!context.store->Record(event)) {
-    SendText(res, 500, "could not record the event");
-    return;
-  }
-  SendBody(res, 200, "application/json", body);
+  return BodyReply(200, "application/json", std::move(body));
 }
 
-void AnswerReport(const ServerContext& context, const httplib::Request& req, httplib::Response& res,
-                  const char* name, StatsFields fields) {
+HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request, const char* name,
+                       StatsFields fields) {
+  HttpReply reply;
   StatsQuery query;
-  if (!ReadStatsQuery(req, res, fields, query)) return;
-  StatsEvent event = EventOf(name, query);
-  event.bytes = query.bytes;
-  if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
-  if (!context.store->Record(event)) {
-    SendText(res, 500, "could not record the event");
-    return;
+  if (!ReadStatsQuery(request, fields, query, reply)) return reply;
+  if (!request.Head()) {
+    StatsEvent event = EventOf(name, query);
+    event.bytes = query.bytes;
+    if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
+    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
   }
-  SendText(res, 200, "OK");
+  return TextReply(200, "OK");
 }
 
-struct PartStream {
+HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
+                     const std::string& encodedName) {
+  std::string name;
+  if (!PercentDecode(encodedName, name) || !IsPortableFileName(name)) {
+    return TextReply(403, "forbidden: only files of the parts directory are served");
+  }
   PartFile file;
-  int64_t offset = 0;
-  int64_t remaining = 0;
-  std::vector<char> buffer;
-};
-
-void AnswerPart(const ServerContext& context, const httplib::Request& req, httplib::Response& res) {
-  const std::string name = req.matches[1];
-  if (!IsPlainFileName(name)) {
-    SendText(res, 403, "forbidden: only files of the parts directory are served");
-    return;
-  }
-  auto stream = std::make_shared<PartStream>();
-  if (!stream->file.Open(context.partsDir, name)) {
-    SendText(res, 404, "not found");
-    return;
-  }
-  const int64_t size = stream->file.Size();
-  const ByteRange range = ResolveRange(req.get_header_value("Range"), size);
-  res.set_header("Accept-Ranges", "bytes");
+  if (!file.Open(context.partsDir, name)) return TextReply(404, "not found");
+  const int64_t size = file.Size();
+  const ByteRange range = ResolveRange(request.range, size);
   if (range.kind == RangeKind::kUnsatisfiable) {
-    res.set_header("Content-Range", "bytes */" + std::to_string(size));
-    SendText(res, 416, "range not satisfiable");
-    return;
+    HttpReply reply = TextReply(416, "range not satisfiable");
+    reply.headers.emplace_back("Accept-Ranges", "bytes");
+    reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+    return reply;
   }
-  int status = 200;
-  stream->remaining = size;
+  HttpReply reply;
+  reply.status = 200;
+  reply.contentType = "application/octet-stream";
+  reply.headers.emplace_back("Accept-Ranges", "bytes");
+  reply.fileOffset = 0;
+  reply.fileLength = size;
   if (range.kind == RangeKind::kPart) {
-    status = 206;
-    stream->offset = range.first;
-    stream->remaining = range.length;
-    res.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-" +
-                                        std::to_string(range.first + range.length - 1) + "/" +
-                                        std::to_string(size));
+    reply.status = 206;
+    reply.fileOffset = range.first;
+    reply.fileLength = range.length;
+    reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(range.first) + "-" +
+                                                    std::to_string(range.first + range.length - 1) +
+                                                    "/" + std::to_string(size));
   }
-  res.status = status;
-  res.set_header("Content-Length", std::to_string(stream->remaining));
-  // Streamed in chunks: parts can be gigabytes.
-  res.set_content_provider("application/octet-stream", [stream](size_t, httplib::DataSink& sink) {
-    if (stream->remaining == 0) {
-      sink.done();
-      return true;
-    }
-    stream->buffer.resize(kReadChunk);
-    const size_t want = static_cast<size_t>(
-        stream->remaining < static_cast<int64_t>(kReadChunk) ? stream->remaining : kReadChunk);
-    const int64_t got = stream->file.ReadAt(stream->offset, stream->buffer.data(), want);
-    // A file cut short under us: drop the connection rather than send less
-    // than the announced length.
-    if (got <= 0) return false;
-    if (!sink.write(stream->buffer.data(), static_cast<size_t>(got))) return false;
-    stream->offset += got;
-    stream->remaining -= got;
-    if (stream->remaining == 0) sink.done();
-    return true;
-  });
-}
-
-std::string Printable(const std::string& text, size_t cap) {
-  std::string out;
-  for (char c : text) {
-    if (out.size() >= cap) {
-      out += "...";
-      break;
-    }
-    const auto byte = static_cast<unsigned char>(c);
-    out.push_back(byte < 0x20 || byte >= 0x7F ? '?' : c);
-  }
-  return out;
-}
-
-void LogRequest(const httplib::Request& req, const httplib::Response& res) {
-  const std::string line = UtcTimestamp() + " " + req.remote_addr + " \"" +
-                           Printable(req.method, 16) + " " + Printable(req.target, 512) + "\" " +
-                           std::to_string(res.status) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  reply.fileFd = file.Release();
+  return reply;
 }
 
 }  // namespace
+
+HttpReply TextReply(int status, const std::string& text) {
+  HttpReply reply;
+  reply.status = status;
+  reply.body = text + "\n";
+  return reply;
+}
 
 std::string HostForUrls(const std::string& header, const std::string& fallback) {
   if (header.empty() || header.size() > 255) return fallback;
@@ -194,35 +163,27 @@ std::string HostForUrls(const std::string& header, const std::string& fallback) 
   return header;
 }
 
-void InstallRoutes(httplib::Server& server, const ServerContext& context) {
-  const ServerContext* ctx = &context;
-  server.Get("/start", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerCommFile(*ctx, req, res, false);
-  });
-  server.Get("/resume", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerCommFile(*ctx, req, res, true);
-  });
-  server.Get("/pause", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerReport(*ctx, req, res, "pause", StatsFields::kMachineBytesPart);
-  });
-  server.Get("/update", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerReport(*ctx, req, res, "update", StatsFields::kMachineBytesPart);
-  });
-  server.Get("/finish", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerReport(*ctx, req, res, "finish", StatsFields::kMachineBytes);
-  });
-  server.Get(R"(/parts/([\s\S]*))", [ctx](const httplib::Request& req, httplib::Response& res) {
-    AnswerPart(*ctx, req, res);
-  });
-  server.Get(R"(/tovi/parte([1-4]))", [](const httplib::Request& req, httplib::Response& res) {
-    SendBody(res, 200, "text/html; charset=utf-8", InstallerPage(req.matches[1].str()[0] - '0'));
-  });
-  server.Get("/polvex_tovi", [](const httplib::Request&, httplib::Response& res) {
-    SendBody(res, 200, "text/html; charset=utf-8", ForumPage());
-  });
-  // Last, so that every other GET path is an explicit 404.
-  server.Get(R"([\s\S]*)", [](const httplib::Request&, httplib::Response& res) {
-    SendText(res, 404, "not found");
-  });
-  server.set_logger(LogRequest);
+HttpReply Route(const ServerContext& context, const HttpRequest& request) {
+  const std::string& path = request.path;
+  if (path == "/start") return AnswerCommFile(context, request, false);
+  if (path == "/resume") return AnswerCommFile(context, request, true);
+  if (path == "/pause") {
+    return AnswerReport(context, request, "pause", StatsFields::kMachineBytesPart);
+  }
+  if (path == "/update") {
+    return AnswerReport(context, request, "update", StatsFields::kMachineBytesPart);
+  }
+  if (path == "/finish")
+    return AnswerReport(context, request, "finish", StatsFields::kMachineBytes);
+  static const std::string kParts = "/parts/";
+  if (path.rfind(kParts, 0) == 0 && context.partsBaseUrl.empty()) {
+    return AnswerPart(context, request, path.substr(kParts.size()));
+  }
+  static const std::string kPage = "/tovi/parte";
+  if (path.size() == kPage.size() + 1 && path.rfind(kPage, 0) == 0 && path.back() >= '1' &&
+      path.back() <= '4') {
+    return BodyReply(200, kHtml, InstallerPage(path.back() - '0'));
+  }
+  if (path == "/polvex_tovi") return BodyReply(200, kHtml, ForumPage());
+  return TextReply(404, "not found");
 }

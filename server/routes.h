@@ -1,24 +1,31 @@
 // The server's answers: statistics requests, installer parts and pages.
+// Called by the HTTP engine on its worker threads, several at once.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "server/event_store.h"
-
-namespace httplib {
-class Server;
-}
+#include "server/http_exchange.h"
+#include "server/part_digests.h"
 
 struct ServerContext {
   std::string partsDir;
   EventStore* store = nullptr;
+  PartDigests* digests = nullptr;
   // host[:port] for part URLs when a request carries no usable Host header.
   std::string fallbackHost;
+  // When not empty, part URLs are this base followed by the part's name, and
+  // the parts themselves are not served here.
+  std::string partsBaseUrl;
 };
 
-// Registers every route on server and the one-line-per-request log on the
-// standard error stream. context must outlive the server's run.
-void InstallRoutes(httplib::Server& server, const ServerContext& context);
+// The answer to one GET or HEAD request. A HEAD request gets the headers a
+// GET would get and stores nothing.
+HttpReply Route(const ServerContext& context, const HttpRequest& request);
+
+// A plain-text answer ("text" and a newline).
+HttpReply TextReply(int status, const std::string& text);
 
 // The Host header when it is a plain host[:port] (letters, digits, '.', '-',
 // ':', '[' and ']', at most 255 bytes); otherwise fallback.

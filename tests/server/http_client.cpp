@@ -35,7 +35,8 @@ size_t CollectHeader(char* data, size_t size, size_t count, void* target) {
 
 }  // namespace
 
-HttpAnswer HttpGet(const std::string& url, const std::vector<std::string>& extraHeaders) {
+HttpAnswer HttpGet(const std::string& url, const std::vector<std::string>& extraHeaders,
+                   long timeoutSeconds) {
   static std::once_flag initialised;
   std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   HttpAnswer answer;
@@ -50,7 +51,7 @@ HttpAnswer HttpGet(const std::string& url, const std::vector<std::string>& extra
   curl_easy_setopt(c, CURLOPT_PROXY, "");
   curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, 5L);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT, 20L);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, timeoutSeconds);
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, CollectBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);

@@ -17,5 +17,6 @@ struct HttpAnswer {
   }
 };
 
-// The URL is sent as it is (dot segments included); at most 20 s.
-HttpAnswer HttpGet(const std::string& url, const std::vector<std::string>& extraHeaders = {});
+// The URL is sent as it is (dot segments included); at most timeoutSeconds.
+HttpAnswer HttpGet(const std::string& url, const std::vector<std::string>& extraHeaders = {},
+                   long timeoutSeconds = 20);

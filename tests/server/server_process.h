@@ -22,6 +22,7 @@ class ServerProcess {
   // "127.0.0.1:PORT" from the listening line.
   const std::string& Address() const { return address_; }
   std::string Url(const std::string& target) const { return "http://" + address_ + target; }
+  pid_t Pid() const { return pid_; }
 
   // Sends the signal and waits up to 10 s: the exit code, or -1 when the
   // server had to be killed or ended by a signal.

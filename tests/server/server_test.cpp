@@ -4,70 +4,26 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <jansson.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "server/http_client.h"
+#include "server/postgres_cluster.h"
 #include "server/server_process.h"
+#include "server/server_test_support.h"
 #include "support/sandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct EventRow {
-  std::string event, mid, game, distributor;
-  std::optional<int64_t> bytes;
-  std::optional<int64_t> currentPart;
-};
-
-std::vector<EventRow> ReadEvents(const std::string& dbPath) {
-  std::vector<EventRow> rows;
-  sqlite3* raw = nullptr;
-  if (sqlite3_open_v2(dbPath.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    sqlite3_close(raw);
-    ADD_FAILURE() << "cannot open " << dbPath;
-    return rows;
-  }
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, sqlite3_close);
-  sqlite3_busy_timeout(db.get(), 5000);
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db.get(),
-                         "SELECT event, mid, game, distributor, bytes, current_part, time"
-                         " FROM events ORDER BY id",
-                         -1, &statement, nullptr) != SQLITE_OK) {
-    ADD_FAILURE() << sqlite3_errmsg(db.get());
-    return rows;
-  }
-  std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> owned(statement, sqlite3_finalize);
-  auto text = [statement](int column) {
-    const auto* value = sqlite3_column_text(statement, column);
-    return value ? std::string(reinterpret_cast<const char*>(value),
-                               static_cast<size_t>(sqlite3_column_bytes(statement, column)))
-                 : std::string();
-  };
-  auto number = [statement](int column) -> std::optional<int64_t> {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
-    return sqlite3_column_int64(statement, column);
-  };
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    EXPECT_FALSE(text(6).empty());
-    rows.push_back({text(0), text(1), text(2), text(3), number(4), number(5)});
-  }
-  return rows;
-}
-
-std::string Pattern(size_t size, int seed) {
-  std::string bytes(size, '\0');
-  for (size_t j = 0; j < size; ++j) bytes[j] = static_cast<char>((j * 31 + seed * 7) & 0xFF);
-  return bytes;
-}
 
 struct JsonDecref {
   void operator()(json_t* value) const { json_decref(value); }
@@ -90,29 +46,71 @@ json_int_t JsonInt(json_t* object, const char* key) {
 
 const std::string kMachine = "&game=29&distributor=0";
 
+// The digest as the system's sha256sum tool gives it.
+std::string Sha256Sum(const std::string& path) {
+  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(("sha256sum '" + path + "'").c_str(), "r"),
+                                                pclose);
+  if (!pipe) return "";
+  char hex[65] = {};
+  return std::fread(hex, 1, 64, pipe.get()) == 64 ? std::string(hex) : std::string();
+}
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+enum class Store { kSqlite, kPostgres };
+
 class ServerTest : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { StartWith(Store::kSqlite); }
+
+  void StartWith(Store store) {
+    store_ = store;
+    if (store == Store::kPostgres) {
+      PostgresCluster& cluster = PostgresCluster::Shared();
+      if (!cluster.Available()) GTEST_SKIP() << "PostgreSQL tests skipped: " << cluster.Reason();
+      conninfo_ = cluster.NewDatabase();
+      ASSERT_FALSE(conninfo_.empty());
+    }
     fs::create_directories(PartsDir());
     box_.Write("parts/ToviSetup.exe", Pattern(3000, 0));
     box_.Write("parts/ToviSetup-1.bin", Pattern(2000, 1));
     box_.Write("parts/ToviSetup-2.bin", Pattern(1000, 2));
-    ASSERT_TRUE(server_.Start({"--port", "0", "--parts", PartsDir(), "--db", DbPath()},
+    ASSERT_TRUE(server_.Start({"--port", "0", "--parts", PartsDir(), "--db", DbArg()},
                               box_.Path("server.log")));
   }
 
   std::string PartsDir() const { return box_.Path("parts"); }
   std::string DbPath() const { return box_.Path("events.sqlite3"); }
+  std::string DbArg() const { return store_ == Store::kPostgres ? conninfo_ : DbPath(); }
+  std::vector<EventRow> Events() const {
+    return store_ == Store::kPostgres ? ReadPostgresEvents(conninfo_) : ReadEvents(DbPath());
+  }
   HttpAnswer Get(const std::string& target, const std::vector<std::string>& headers = {}) {
     return HttpGet(server_.Url(target), headers);
   }
 
   Sandbox box_;
   ServerProcess server_;
+  Store store_ = Store::kSqlite;
+  std::string conninfo_;
 };
 
-TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
-  const std::string longMid(257, 'm');
+// The tests of what is stored and answered from the store run on both.
+class ServerStoreTest : public ServerTest, public testing::WithParamInterface<Store> {
+ protected:
+  void SetUp() override { StartWith(GetParam()); }
+};
+
+std::string StoreName(const testing::TestParamInfo<Store>& info) {
+  return info.param == Store::kPostgres ? "PostgreSQL" : "SQLite";
+}
+
+TEST_P(ServerStoreTest, BadQueriesAreRefusedAndNothingIsStored) {
+  const std::string longMid(1043, 'm');
   const char* const kBad[] = {
       "/start?game=29&distributor=0",
       "/start?mid=&game=29&distributor=0",
@@ -120,7 +118,7 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
       "/start?mid=a&game=2x&distributor=0",
       "/start?mid=a&game=29&distributor=-1",
       "/start?mid=a&game=12345678901&distributor=0",
-      "/start?mid=a%01b&game=29&distributor=0",
+      "/start?mid=a%00b&game=29&distributor=0",
       "/start?mid=a%zz&game=29&distributor=0",
       "/start?mid=a%2&game=29&distributor=0",
       "/start?mid=a&mid=b&game=29&distributor=0",
@@ -143,22 +141,32 @@ TEST_F(ServerTest, BadQueriesAreRefusedAndNothingIsStored) {
     EXPECT_EQ(answer.status, 400) << target;
     EXPECT_EQ(answer.body.rfind("bad request: ", 0), 0u) << target << " -> " << answer.body;
   }
-  EXPECT_TRUE(ReadEvents(DbPath()).empty());
+  EXPECT_TRUE(Events().empty());
 
-  // The limits themselves are accepted.
-  const std::string longestMid(256, 'm');
-  EXPECT_EQ(Get("/start?mid=" + longestMid + kMachine).status, 200);
+  // The limits themselves are accepted: the longest identifier the
+  // downloader builds (a 1023-byte serial, "::", an adapter address) with
+  // any byte a disk may report, every one percent-encoded.
+  std::string longestMid;
+  std::string encoded;
+  for (int i = 0; i < 1023; ++i) longestMid.push_back(static_cast<char>(1 + i % 255));
+  longestMid += "::00-1A-2B-3C-4D-5E";
+  for (char c : longestMid) {
+    char escape[4];
+    std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+    encoded += escape;
+  }
+  EXPECT_EQ(Get("/start?mid=" + encoded + kMachine).status, 200);
   EXPECT_EQ(Get("/update?mid=a" + kMachine + "&bytes=-9223372036854775808&current_part=2147483647")
                 .status,
             200);
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].mid, longestMid);
   EXPECT_EQ(rows[1].bytes, INT64_MIN);
   EXPECT_EQ(rows[1].currentPart, 2147483647);
 }
 
-TEST_F(ServerTest, ReportsAreStoredExactly) {
+TEST_P(ServerStoreTest, ReportsAreStoredExactly) {
   // A quote, an encoded '&', '%', '#' and '+', a literal '+' and a space.
   const std::string mid = "WD-'x\"&%#+ +z";
   const std::string encoded = "WD-'x\"%26%25%23%2B%20+z";
@@ -171,7 +179,7 @@ TEST_F(ServerTest, ReportsAreStoredExactly) {
   EXPECT_EQ(Get("/finish?mid=" + encoded + kMachine + "&bytes=6000&current_part=9").status, 200);
   EXPECT_EQ(Get("/start?mid=" + encoded + kMachine + "&extra=1").status, 200);
 
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 4u);
   const EventRow expected[] = {
       {"pause", mid, "29", "0", 123456, 0},
@@ -205,6 +213,11 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
   EXPECT_EQ(JsonText(json.get(), "url_2"), base + "ToviSetup-2.bin");
   EXPECT_EQ(JsonText(json.get(), "size_2"), "1000");
   EXPECT_EQ(json_object_get(json.get(), "url_3"), nullptr);
+  const char* const kNames[] = {"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string key = "sha256_" + std::to_string(i);
+    EXPECT_EQ(JsonText(json.get(), key.c_str()), Sha256Sum(box_.Path("parts/") + kNames[i])) << key;
+  }
 
   // The URLs follow the Host the client used; a Host that is no plain
   // host[:port] falls back to the listening address.
@@ -216,7 +229,27 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
   EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
 }
 
-TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
+TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {
+  auto digest = [this](const char* key) {
+    JsonPtr json = ParseJson(Get("/start?mid=d" + kMachine).body);
+    return json ? JsonText(json.get(), key) : std::string();
+  };
+  const std::string before = digest("sha256_2");
+  EXPECT_EQ(digest("sha256_2"), before);
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 1u);
+
+  // Same size, other bytes, a later time: hashed again.
+  box_.Write("parts/ToviSetup-2.bin", Pattern(1000, 9));
+  fs::last_write_time(
+      box_.Path("parts/ToviSetup-2.bin"),
+      fs::last_write_time(box_.Path("parts/ToviSetup-2.bin")) + std::chrono::seconds(5));
+  const std::string after = digest("sha256_2");
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after, Sha256Sum(box_.Path("parts/ToviSetup-2.bin")));
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 2u);
+}
+
+TEST_P(ServerStoreTest, ResumeNamesTheLastReportedPart) {
   auto resumePart = [this](const std::string& midAndCodes) {
     const HttpAnswer answer = Get("/resume?mid=" + midAndCodes);
     EXPECT_EQ(answer.status, 200) << answer.body;
@@ -245,6 +278,10 @@ TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
   ASSERT_EQ(Get("/update?mid=it's" + kMachine + "&bytes=1&current_part=1").status, 200);
   EXPECT_EQ(resumePart("it's" + kMachine), 1);
   EXPECT_EQ(resumePart("x'%20OR%20mid%3D'm1" + kMachine), 0);
+  // The identifier is a bound value: quotes in it change nothing.
+  ASSERT_EQ(Get("/update?mid=q%27%22x" + kMachine + "&bytes=1&current_part=2").status, 200);
+  EXPECT_EQ(resumePart("q%27%22x" + kMachine), 2);
+  EXPECT_EQ(resumePart("q%27%22" + kMachine), 0);
 
   // A part beyond the installer is clamped to the last one.
   ASSERT_EQ(Get("/update?mid=m3" + kMachine + "&bytes=1&current_part=7").status, 200);
@@ -254,7 +291,7 @@ TEST_F(ServerTest, ResumeNamesTheLastReportedPart) {
   ASSERT_EQ(Get("/start?mid=m1" + kMachine).status, 200);
   EXPECT_EQ(resumePart("m1" + kMachine), 0);
 
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.back().event, "resume");
   EXPECT_EQ(rows.back().currentPart, 0);
@@ -280,7 +317,15 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
       {"bytes=3000-", 416, "bytes */3000", 0, 0},
       {"bytes=3000-3999", 416, "bytes */3000", 0, 0},
       {"bytes=-0", 416, "bytes */3000", 0, 0},
+      {"BYTES=0-4", 206, "bytes 0-4/3000", 0, 5},
+      {"bytes= 0-4 ", 206, "bytes 0-4/3000", 0, 5},
+      // Several ranges, another unit or an unusable header: the whole file.
       {"bytes=0-1,5-6", 200, "", 0, 3000},
+      {"items=0-5", 200, "", 0, 3000},
+      {"bytes=5-2", 200, "", 0, 3000},
+      {"bytes=abc", 200, "", 0, 3000},
+      {"bytes=-", 200, "", 0, 3000},
+      {"bytes = 0-4", 200, "", 0, 3000},
   };
   for (const auto& c : kCases) {
     std::vector<std::string> headers;
@@ -292,11 +337,18 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
     EXPECT_EQ(answer.Header("content-length"), std::to_string(c.length)) << c.range;
     EXPECT_TRUE(answer.body == content.substr(c.first, c.length)) << c.range;
   }
-  // Ranges belong to the part files only; other answers stay whole.
-  const HttpAnswer report =
-      Get("/update?mid=r" + kMachine + "&bytes=1&current_part=0", {"Range: bytes=1-"});
-  EXPECT_EQ(report.status, 200);
-  EXPECT_EQ(report.body, "OK\n");
+  // Ranges belong to the part files only; other answers stay whole and
+  // reports are stored whatever Range they carry.
+  for (const char* range : {"bytes=1-", "items=0-5", "bytes=abc", "bytes=9999-"}) {
+    const HttpAnswer report = Get("/update?mid=r" + kMachine + "&bytes=1&current_part=0",
+                                  {std::string("Range: ") + range});
+    EXPECT_EQ(report.status, 200) << range;
+    EXPECT_EQ(report.body, "OK\n") << range;
+    const HttpAnswer start = Get("/start?mid=r" + kMachine, {std::string("Range: ") + range});
+    EXPECT_EQ(start.status, 200) << range;
+    EXPECT_TRUE(ParseJson(start.body)) << range;
+  }
+  EXPECT_EQ(Events().size(), 8u);
 }
 
 TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
@@ -316,9 +368,15 @@ TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {
   EXPECT_EQ(answer.Header("content-range"), "bytes 5368709120-5368709139/5368709140");
   EXPECT_EQ(answer.body, tail);
 
-  JsonPtr json = ParseJson(Get("/start?mid=big" + kMachine).body);
-  ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "size_3"), "5368709140");
+  // The large part is hashed once (which takes a while on a busy machine),
+  // not on every request.
+  for (int i = 0; i < 2; ++i) {
+    JsonPtr json = ParseJson(HttpGet(server_.Url("/start?mid=big" + kMachine), {}, 240).body);
+    ASSERT_TRUE(json);
+    EXPECT_EQ(JsonText(json.get(), "size_3"), "5368709140");
+    EXPECT_EQ(JsonText(json.get(), "sha256_3").size(), 64u);
+  }
+  EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-3.bin"), 1u);
 }
 
 TEST_F(ServerTest, PathsOutsideThePartsDirectoryAreRefused) {
@@ -368,19 +426,52 @@ TEST_F(ServerTest, PagesAndUnknownPaths) {
   }
 }
 
-class ServerStopTest : public ServerTest, public testing::WithParamInterface<int> {};
+INSTANTIATE_TEST_SUITE_P(Stores, ServerStoreTest, testing::Values(Store::kSqlite, Store::kPostgres),
+                         StoreName);
+
+class ServerStopTest : public ServerTest,
+                       public testing::WithParamInterface<std::tuple<int, Store>> {
+ protected:
+  void SetUp() override { StartWith(std::get<1>(GetParam())); }
+};
 
 TEST_P(ServerStopTest, StopsCleanlyWithTheDatabaseIntact) {
   ASSERT_EQ(Get("/pause?mid=s" + kMachine + "&bytes=9&current_part=1").status, 200);
-  EXPECT_EQ(server_.Stop(GetParam()), 0);
+  EXPECT_EQ(server_.Stop(std::get<0>(GetParam())), 0) << box_.Read("server.log");
   EXPECT_FALSE(fs::exists(DbPath() + "-wal"));
-  const auto rows = ReadEvents(DbPath());
+  const auto rows = Events();
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].event, "pause");
   EXPECT_EQ(HttpGet(server_.Url("/tovi/parte1")).transferred, false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest, testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, ServerStopTest,
+                         testing::Combine(testing::Values(SIGTERM, SIGINT),
+                                          testing::Values(Store::kSqlite, Store::kPostgres)));
+
+TEST(ServerRateLimit, PartDownloadsArePacedPerConnection) {
+  Sandbox box;
+  fs::create_directories(box.Path("parts"));
+  const std::string content = Pattern(100000, 4);
+  box.Write("parts/ToviSetup.exe", content);
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--port", "0", "--parts", box.Path("parts"), "--db",
+                            box.Path("events.sqlite3"), "--rate-limit", "40000"},
+                           box.Path("server.log")));
+  // 100000 bytes at 40000 a second cannot arrive in under 2 s; a machine
+  // slower than expected only makes it later.
+  const auto began = std::chrono::steady_clock::now();
+  const HttpAnswer answer = HttpGet(server.Url("/parts/ToviSetup.exe"));
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_TRUE(answer.body == content);
+  EXPECT_GE(took, std::chrono::seconds(2));
+  // Reports are not paced.
+  const auto reportBegan = std::chrono::steady_clock::now();
+  EXPECT_EQ(HttpGet(server.Url("/update?mid=r" + kMachine + "&bytes=1&current_part=0")).status,
+            200);
+  EXPECT_LT(std::chrono::steady_clock::now() - reportBegan, std::chrono::seconds(2));
+}
 
 TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
   Sandbox box;
@@ -390,6 +481,12 @@ TEST(ServerCommandLine, HelpBadOptionsAndMissingParts) {
   EXPECT_EQ(RunServerToEnd({"--bogus"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--port", "70000"}, output), 2);
   EXPECT_EQ(RunServerToEnd({"--port"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--rate-limit", "-1"}, output), 2);
+  EXPECT_EQ(RunServerToEnd({"--rate-limit", "1k"}, output), 2);
+  for (const char* url : {"ftp://cdn/parts/", "http://", "http:///x", "http://cdn/a b/",
+                          "http://cdn/\"x", "parts/"}) {
+    EXPECT_EQ(RunServerToEnd({"--parts-base-url", url}, output), 2) << url;
+  }
   EXPECT_EQ(
       RunServerToEnd({"--port", "0", "--parts", box.Path("none"), "--db", box.Path("db.sqlite3")},
                      output),

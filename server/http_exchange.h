@@ -1,0 +1,31 @@
+// One request as the routes see it, and the reply they make. The HTTP
+// engine fills the request and sends the reply; the routes know nothing of
+// the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct HttpRequest {
+  std::string method;  // "GET" or "HEAD"; other methods never reach the routes
+  std::string path;    // as sent, before '?', not decoded
+  std::string query;   // as sent, after the first '?'; empty when there is none
+  std::string host;    // the Host header, empty when absent
+  std::string range;   // the Range header, empty when absent
+  std::string client;  // the peer's address
+  bool Head() const { return method == "HEAD"; }
+};
+
+struct HttpReply {
+  int status = 200;
+  std::string contentType = "text/plain; charset=utf-8";
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+  // A part file answer instead of body: the engine sends length bytes of
+  // the open descriptor from offset and then closes it.
+  int fileFd = -1;
+  int64_t fileOffset = 0;
+  int64_t fileLength = 0;
+};

@@ -1,0 +1,10 @@
+// The event store in an SQLite file (the default): one connection behind a
+// lock, the write-ahead log so readers can look while the server writes.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "server/event_store.h"
+
+std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::string& error);

@@ -1,0 +1,41 @@
+// A throw-away PostgreSQL cluster for the server tests: made with initdb in
+// a sandbox, listening on a Unix socket there only, stopped and removed when
+// the test process ends. Unavailable (with the reason) where PostgreSQL is
+// not installed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "server/server_test_support.h"
+#include "support/sandbox.h"
+
+class PostgresCluster {
+ public:
+  // The process's cluster, started on first use.
+  static PostgresCluster& Shared();
+  ~PostgresCluster();
+
+  bool Available() const { return available_; }
+  const std::string& Reason() const { return reason_; }
+
+  // A connection string for a new, empty database of this cluster; empty
+  // on failure.
+  std::string NewDatabase();
+
+ private:
+  PostgresCluster();
+  bool Run(const std::vector<std::string>& args, bool asClusterOwner);
+
+  Sandbox box_;
+  std::string bin_;
+  std::string dataDir_;
+  bool asPostgresUser_ = false;
+  bool available_ = false;
+  std::string reason_;
+  int databases_ = 0;
+};
+
+// Every stored event in order, from the PostgreSQL database conninfo names.
+std::vector<EventRow> ReadPostgresEvents(const std::string& conninfo);
