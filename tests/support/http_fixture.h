@@ -25,7 +25,7 @@ struct HttpReply {
   // slice; with false it ignores the range and sends 200 and the whole body.
   bool honorRange = true;
   // Further header lines, each ending in "\r\n" (a Location, say).
-  std::string headers;
+  std::string headers = {};
   // Announced Content-Length; -1 announces the real length.
   int64_t contentLength = -1;
   // Close the connection after this many body bytes (-1: never).
