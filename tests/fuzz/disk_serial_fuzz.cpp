@@ -22,18 +22,21 @@ bool IsWhitespace(char c) {
 // asking fails, so the reader gets to the descriptor.
 class DescriptorOnlyDevices final : public CDiskDevices {
  public:
-  explicit DescriptorOnlyDevices(std::string serial) : serial_(std::move(serial)) {}
+  DescriptorOnlyDevices(std::string serial, SerialForm form)
+      : serial_(std::move(serial)), form_(form) {}
   bool IsNtFamily() override { return true; }
   bool IdentifyWithAdminRights(IdentifyWords&) override { return false; }
   bool IdentifyThroughScsiMiniport(int, int, IdentifyWords&) override { return false; }
-  bool QueryDescriptorSerial(std::string& serial) override {
+  bool QueryDescriptorSerial(std::string& serial, SerialForm& form) override {
     serial = serial_;
+    form = form_;
     return true;
   }
   bool IdentifyUsingSmart(IdentifyWords&) override { return false; }
 
  private:
   std::string serial_;
+  SerialForm form_;
 };
 
 void CheckIdentifyText(const std::string& text, size_t maxLength) {
@@ -63,7 +66,11 @@ void CheckStoredSerial(const CDiskSerialReader& reader) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  DescriptorOnlyDevices devices(text);
+  // The last byte picks how the serial is written: the Windows descriptor
+  // or the kernel's reading order.
+  const SerialForm form = size > 0 && (data[size - 1] & 1) ? SerialForm::kReadingOrder
+                                                          : SerialForm::kDescriptor;
+  DescriptorOnlyDevices devices(text, form);
   unsigned char block[512] = {};
   std::memcpy(block, data, std::min(size, sizeof block));
   for (const bool readingOrder : {false, true}) {
