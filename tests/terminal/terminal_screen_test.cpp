@@ -29,6 +29,33 @@ TEST(TerminalScreenTest, KeysPostWhatTheVisiblePictureWould) {
   EXPECT_EQ(KeyCommand(model, 'c'), UI_CONTINUE);
 }
 
+TEST(TerminalScreenTest, PageTitleAndAppLinksBecomeKeys) {
+  const PageSummary summary = SummarizePage(
+      "<html><head><TITLE>Tovi -\n Bienvenido</TITLE></head><body>"
+      "<a href=\"http://example.invalid/\">web</a>"
+      "<p><a href=\"app:100\">Comenzar <b>la</b> descarga</a></p>"
+      "<a href='APP: 999'>Cerrar</a><a href=app:7x></a><a href=\"appx:1\">no</a>");
+  EXPECT_EQ(summary.title, L"Tovi -  Bienvenido");
+  ASSERT_EQ(summary.links.size(), 3u);
+  EXPECT_EQ(summary.links[0].command, 100u);
+  EXPECT_EQ(summary.links[0].text, L"Comenzar la descarga");
+  EXPECT_EQ(summary.links[1].command, 999u);
+  EXPECT_EQ(summary.links[2].command, 7u);
+  EXPECT_EQ(summary.links[2].text, L"app:7x");
+  EXPECT_TRUE(SummarizePage("<title>unterminated").title.empty());
+
+  ScreenModel model;
+  model.pageLinks = summary.links;
+  EXPECT_EQ(KeyCommand(model, '1'), UI_START);
+  EXPECT_EQ(KeyCommand(model, '2'), UI_CLOSE);
+  EXPECT_EQ(KeyCommand(model, '4'), 0u);
+  model.pageAddress = "http://127.0.0.1:8101/tovi/parte1";
+  model.pageTitle = summary.title;
+  const auto lines = ComposeScreen(model, 80, 24);
+  EXPECT_NE(lines[2].find(L"Tovi -  Bienvenido"), std::wstring::npos);
+  EXPECT_NE(lines[4].find(L"[1] Comenzar la descarga"), std::wstring::npos);
+}
+
 TEST(TerminalScreenTest, EveryRowFillsTheWidthAtAnySize) {
   ScreenModel model;
   model.built = model.progressBar = model.folderField = model.folderPicture = true;
@@ -38,6 +65,7 @@ TEST(TerminalScreenTest, EveryRowFillsTheWidthAtAnySize) {
   model.folderText = L"/home/ñandú/Escritorio/ToviSetup/";
   model.versionLabel = L"2.1 (29:0)";
   model.pageAddress = "http://127.0.0.1:8101/tovi/parte2";
+  for (uint32_t i = 0; i < 9; ++i) model.pageLinks.push_back({i, std::wstring(100, L'l')});
   for (auto [columns, rows] :
        {std::pair{80, 24}, {60, 16}, {200, 60}, {59, 30}, {80, 15}, {1, 1}}) {
     const auto lines = ComposeScreen(model, columns, rows);

@@ -55,10 +55,15 @@ std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, i
   lines.push_back(LeftRight(L" Tovi Downloader 2.1", L"[?] ayuda  [x] cerrar ", columns));
   lines.push_back(rule);
   std::wstring page(model.pageAddress.begin(), model.pageAddress.end());
-  lines.push_back(Fit(L" Página: " + page, columns));
+  lines.push_back(Fit(
+      L" Página: " + (model.pageTitle.empty() ? page : model.pageTitle + L"  " + page), columns));
   lines.push_back(Fit(page.empty() ? L"" : L" [o] abrir la página en el navegador", columns));
-  // The page area takes what the bottom panel leaves.
   const int panel = 8;
+  for (size_t i = 0; i < model.pageLinks.size(); ++i) {
+    if (static_cast<int>(lines.size()) >= rows - panel - 1) break;
+    lines.push_back(Fit(L" [" + std::to_wstring(i + 1) + L"] " + model.pageLinks[i].text, columns));
+  }
+  // The page area takes what the bottom panel leaves.
   while (static_cast<int>(lines.size()) < rows - panel) lines.push_back(Fit(L"", columns));
   if (!model.message.empty()) lines.back() = Fit(L" " + model.message, columns);
   lines.push_back(rule);
@@ -107,6 +112,9 @@ uint32_t KeyCommand(const ScreenModel& model, int key) {
       if (model.pausePicture) return UI_PAUSE;
       return 0;
     default:
+      if (key >= '1' && key <= '9' && static_cast<size_t>(key - '1') < model.pageLinks.size()) {
+        return model.pageLinks[static_cast<size_t>(key - '1')].command;
+      }
       return 0;
   }
 }

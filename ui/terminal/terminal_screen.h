@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/terminal/page_summary.h"
+
 struct ScreenModel {
   bool built = false;  // the status controls exist (UI_BUILD)
   bool startPicture = false;
@@ -21,7 +23,9 @@ struct ScreenModel {
   std::wstring versionLabel;
   std::wstring folderText;
   std::string pageAddress;
-  std::wstring message;  // a one-line note, such as an address to open
+  std::wstring pageTitle;
+  std::vector<PageLink> pageLinks;  // keys 1 to 9
+  std::wstring message;             // a one-line note, such as an address to open
 };
 
 inline constexpr int kMinColumns = 60;
@@ -34,5 +38,5 @@ std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, i
 // The command a key posts, as the click rectangle of the picture it stands
 // for would: 0 when the key means nothing now. Keys: i INICIAR, c CONTINUAR,
 // p PAUSAR, Enter the action picture shown, f folder choice, h or ? help,
-// q, x or Escape close.
+// q, x or Escape close, 1 to 9 the page's links.
 uint32_t KeyCommand(const ScreenModel& model, int key);

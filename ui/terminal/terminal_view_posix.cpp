@@ -11,12 +11,14 @@
 
 #include <clocale>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "app/exit.h"
 #include "app/message_queue_posix.h"
 #include "app/narrow_text.h"
 #include "ui/terminal/front_end.h"
+#include "ui/terminal/page_summary.h"
 #include "ui/terminal/terminal_screen.h"
 #include "ui/terminal/terminal_view.h"
 #include "ui/ui_commands.h"
@@ -99,7 +101,11 @@ class TerminalView final : public MainView {
   }
   void ShowPage(const std::string& address) override {
     model_.pageAddress = address;
+    model_.pageTitle.clear();
+    model_.pageLinks.clear();
     Draw();
+    // The title and the links follow when the page has been fetched.
+    if (pageWindow_ != nullptr) FetchPageSummary(address, pageWindow_, ++pageSerial_);
   }
   bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {
     for (;;) {
@@ -183,6 +189,7 @@ class TerminalView final : public MainView {
       sigaction(signal, &action, nullptr);
     }
     SetBeforeExitHook(Release);
+    pageWindow_ = CreatePosixWindow(PageWindowProc, this);
     CurrentThreadQueue().SetInputSource(STDIN_FILENO, [](Message* message) {
       return static_cast<TerminalView*>(TheMainView)->ReadKey(message);
     });
@@ -243,7 +250,20 @@ class TerminalView final : public MainView {
     }
   }
 
+  static void PageWindowProc(WindowHandle, const Message& message, void* context) {
+    if (message.message != WM_PAGE_SUMMARY) return;
+    std::unique_ptr<PageSummary> summary(reinterpret_cast<PageSummary*>(message.wParam));
+    auto* view = static_cast<TerminalView*>(context);
+    // A page asked for later replaces this one.
+    if (message.lParam != view->pageSerial_) return;
+    view->model_.pageTitle = summary->title;
+    view->model_.pageLinks = summary->links;
+    view->Draw();
+  }
+
   ScreenModel model_;
+  WindowHandle pageWindow_ = nullptr;
+  intptr_t pageSerial_ = 0;
 };
 
 std::string TerminalView::ChooseFolder() {
