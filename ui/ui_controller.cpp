@@ -122,6 +122,9 @@ bool Build(MainView& view) {
   view.ShowPage(InstallerPageAddress(1));
   // An unknown desktop leaves the folder at the root of the current drive.
   std::string folder = world->desktopPath();
+  // A Linux home often has no desktop directory yet; the default folder and
+  // the launcher both go there, so it is made rather than the run given up.
+  if (!folder.empty() && !FileExists(folder)) (void)CreateDirectoryOnce(folder);
   if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
   folder += "ToviSetup";
   TheUiState.SetDownloadFolder(EnsureTrailingSeparator(folder));

@@ -100,8 +100,11 @@ TEST_F(UiControllerTest, PhasesShowTheirPicturesAndFolderControls) {
   EXPECT_TRUE(view_.Take().empty());
 }
 
-TEST_F(UiControllerTest, BuildFailsWhenTheFolderCannotBeMade) {
-  FakeWorld::desktop = sandbox_.Path("missing/");
+TEST_F(UiControllerTest, BuildMakesAMissingDesktopButNotItsParents) {
+  FakeWorld::desktop = sandbox_.Path("Desktop");
+  EXPECT_TRUE(HandleUiCommand(UI_BUILD, 0));
+  EXPECT_TRUE(FileExists(sandbox_.Path("Desktop/ToviSetup")));
+  FakeWorld::desktop = sandbox_.Path("missing/Desktop/");
   EXPECT_FALSE(HandleUiCommand(UI_BUILD, 0));
 }
 
