@@ -9,8 +9,6 @@
 #include "browser/browser_window.h"
 #include "workflow/program_thread.h"
 
-Q9BrowserApplication* TheApplication = nullptr;
-
 namespace {
 // The sound setting found at start, restored by an orderly shutdown only.
 std::wstring* SavedNavigationSound = nullptr;
@@ -55,8 +53,7 @@ void DestroyApplication() {
   Q9BrowserApplication* app = TheApplication;
   if (app == nullptr) return;
   // Closing the handle is enough to give the mutex up.
-  CloseInstanceMutex(app->InstanceMutex);
-  app->InstanceMutex = nullptr;
+  ReleaseInstanceMutex();
   if (SavedNavigationSound != nullptr) WriteNavigationSound(*SavedNavigationSound);
   if (Q9BrowserWindow* window = TheBrowserWindow.exchange(nullptr)) {
     window->StopRefreshTimer();

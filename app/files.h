@@ -12,6 +12,9 @@
 // directory is never removed).
 [[nodiscard]] bool RemoveFile(const std::string& path);
 
+// Renames (moves) a file; fails rather than replace an existing target.
+[[nodiscard]] bool RenameFileNoReplace(const std::string& from, const std::string& to);
+
 // Size of the file in bytes, or -1 when the attribute query fails. One
 // attempt, no logging; QueryFileSize adds the retries.
 int64_t FileSizeOnce(const std::string& path);

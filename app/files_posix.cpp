@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,6 +19,15 @@ bool RemoveFile(const std::string& path) {
   // deletes files.
   if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
   return std::remove(path.c_str()) == 0;
+}
+
+bool RenameFileNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the flag: a hard link refuses an existing name too.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 int64_t FileSizeOnce(const std::string& path) {

@@ -16,6 +16,11 @@ bool FileExists(const std::string& path) {
 
 bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
 
+bool RenameFileNoReplace(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail.
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
 int64_t FileSizeOnce(const std::string& path) {
   std::vector<wchar_t> wide(kWidePathChars, L'\0');
   if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), kWidePathChars - 1) == 0) {

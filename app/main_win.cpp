@@ -5,9 +5,11 @@
 #include "app/files.h"
 #include "app/log.h"
 #include "app/paths.h"
+#include "app/process_command_line.h"
 #include "browser/browser_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  SetProcessCommandLine(GetCommandLineA());
   SetLogPath(EnsureTrailingSeparator(TemporaryDirectory()) + "log.txt");
   auto* window = new Q9BrowserWindow(instance, showCommand);
   TheApplication = CreateApplication(window);

@@ -3,7 +3,8 @@ add_executable(ToviDownloader
   app/application.cpp
   workflow/program_thread.cpp)
 target_include_directories(ToviDownloader PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(ToviDownloader PRIVATE tovi_app tovi_browser tovi_warnings)
+target_link_libraries(ToviDownloader PRIVATE tovi_app tovi_browser tovi_workflow tovi_ui
+                                             tovi_warnings)
 if(WIN32)
   enable_language(RC)
   target_sources(ToviDownloader PRIVATE app/main_win.cpp resources/tovi.rc)

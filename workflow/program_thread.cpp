@@ -1,15 +1,16 @@
 #include "workflow/program_thread.h"
 
 #include "app/exit.h"
-#include "app/log.h"
-#include "app/wait.h"
+#include "ui/status_channel.h"
+#include "ui/ui_commands.h"
+#include "workflow/prerequisites.h"
+#include "workflow/workflow_driver.h"
 
 uint32_t ProgramThreadMain(void*) {
-  LogStartBanner();
-  // The user's go-ahead comes through the UI controller.
-  StartSignal = false;
-  WaitForStartSignal();
-  LogEndBanner();
+  // The controller builds the status controls and shows the first page.
+  ShowStatus(500, L"", UI_BUILD, 0);
+  CheckPrerequisites();
+  RunWorkflow();
   ExitImmediately();
 }
 

@@ -1,5 +1,7 @@
 #include "workflow/stats_settings.h"
 
+#include <mutex>
+
 #include "app/files.h"
 #include "app/paths.h"
 #include "deployment.h"
@@ -9,9 +11,20 @@
 namespace {
 constexpr const char* kStatsServerPort = "8101";
 constexpr const char* kCommFileName = "comm290.tmp";
+std::mutex overrideLock;
+std::string baseUrlOverride;
 }  // namespace
 
+void SetStatsBaseUrlForTesting(const std::string& url) {
+  std::lock_guard<std::mutex> hold(overrideLock);
+  baseUrlOverride = url;
+}
+
 std::string DefaultStatsBaseUrl() {
+  {
+    std::lock_guard<std::mutex> hold(overrideLock);
+    if (!baseUrlOverride.empty()) return baseUrlOverride;
+  }
   return std::string("http://") + kStatsServerAddress + ":" + kStatsServerPort;
 }
 

@@ -7,6 +7,10 @@
 // Base URL of the built-in statistics server, "http://<address>:8101".
 std::string DefaultStatsBaseUrl();
 
+// Makes DefaultStatsBaseUrl give url instead (empty: the built-in one again),
+// so a whole run can be pointed at a test server on another port.
+void SetStatsBaseUrlForTesting(const std::string& url);
+
 // baseUrl := DefaultStatsBaseUrl(); game and distributor as given; mid :=
 // the machine identifier, computed here and nowhere else; commFilePath :=
 // the temporary directory with a trailing separator + "comm290.tmp" (just

@@ -1,0 +1,130 @@
+#include "workflow/workflow_driver.h"
+
+#include <string>
+#include <vector>
+
+#include "app/files.h"
+#include "app/log.h"
+#include "app/narrow_text.h"
+#include "app/paths.h"
+#include "app/process_command_line.h"
+#include "app/ticks.h"
+#include "app/wait.h"
+#include "deployment.h"
+#include "stats/comm_file.h"
+#include "stats/download_records.h"
+#include "stats/parts_loop.h"
+#include "stats/stats_requests.h"
+#include "transfer/transfer_state.h"
+#include "ui/status_channel.h"
+#include "ui/ui_commands.h"
+#include "ui/ui_state.h"
+#include "workflow/command_line.h"
+#include "workflow/desktop_shortcut.h"
+#include "workflow/installer_handoff.h"
+#include "workflow/stats_settings.h"
+#include "workflow/text_file.h"
+
+namespace {
+const wchar_t kNoInformationText[] =
+    L"Error: Al intentar inicializar la descarga. Verifique que su equipo pueda acceder a "
+    L"internet. ";
+const wchar_t kNoServerText[] =
+    L"Error: Sin acceso al servidor. Verifique su conexion a internet o permisos del "
+    L"cortafuegos (firewall).";
+const wchar_t kResumeFailurePrefix[] =
+    L"Se ha producido un error en la descarga. Verifica el estado de tu conexión a internet y "
+    L"el espacio en disco. Cierra el downloader y reinicia desde el icono en el escritorio. "
+    L"Soporte: ";
+
+// Every failure is final for the run: say so, wait for the user, end.
+void FailAndWait(const char* logLine, const std::wstring& statusText) {
+  LogLine(logLine);
+  TheUiState.SetDetailText(L"");
+  ShowStatus(0, statusText, UI_STATUS, 1);
+  StartSignal = false;
+  WaitForStartSignal();
+  LogEndBanner();
+}
+
+bool DownloadWithProgress() {
+  TheTransferState.progressListener = ReportProgress;
+  const bool downloaded = DownloadAllParts();
+  TheTransferState.progressListener = nullptr;
+  return downloaded;
+}
+
+void Finish() {
+  LogLine("installer downloaded");
+  TheUiState.SetDetailText(L"");
+  ShowStatus(0, L"", UI_STATUS, 1);
+  (void)ReportFinish();
+  SleepMs(25);
+  LogLine("launching installer...");
+  (void)LaunchInstaller();
+  const std::string shortcut = GetShortcutPath();
+  if (FileExists(shortcut)) (void)RemoveFile(shortcut);
+  LogEndBanner();
+}
+
+void RelaunchThroughShortcut(const std::string& shortcut) {
+  LogFormat(" res Shell %d\n", OpenShortcut(shortcut));
+}
+
+void StartPath() {
+  ShowStatus(25, L"presiona INICIAR!", UI_AWAIT_START, 0);
+  StartSignal = false;
+  WaitForStartSignal();
+  if (!LoadCommFileForStart(TheUiState.DownloadFolder())) {
+    FailAndWait("could not retrieve download information [PWI-002]", kNoInformationText);
+    return;
+  }
+  // Without a part there is no first partial file to name; the parts loop
+  // then reports the failure.
+  if (!TheDownloadPlan.partialPaths.empty()) {
+    // The shortcut's argument names an existing file from the first moment.
+    WriteTextFile(TheDownloadPlan.partialPaths[0], "");
+    (void)CreateDesktopShortcut();
+  }
+  if (DownloadWithProgress()) {
+    Finish();
+    return;
+  }
+  FailAndWait("could not download the installer [PWI-001]", kNoServerText);
+}
+
+void ResumePath(const std::string& partialFile) {
+  ShowStatus(0, L"", UI_START, 0);
+  if (!LoadCommFileForResume(EnsureTrailingSeparator(DirectoryOf(partialFile)), partialFile)) {
+    FailAndWait("could not retrieve download information [PWI-004]", kNoInformationText);
+    return;
+  }
+  if (DownloadWithProgress()) {
+    Finish();
+    return;
+  }
+  FailAndWait("could not download the installer [PWI-003]", ResumeFailureText());
+}
+}  // namespace
+
+std::wstring ResumeFailureText() { return kResumeFailurePrefix + WidenText(kSupportSite); }
+
+void RunWorkflow() {
+  LogStartBanner();
+  ShowStatus(25, L"", UI_STATUS, 0);
+  InitStatsSettings(GameId, DistributorId);
+  const std::vector<std::string> arguments = SplitCommandLine(ProcessCommandLine());
+  const std::string argument = arguments.size() >= 2 ? arguments[1] : std::string();
+  if (argument.empty()) {
+    const std::string shortcut = GetShortcutPath();
+    if (FileExists(shortcut)) {
+      RelaunchThroughShortcut(shortcut);
+      return;
+    }
+    StartPath();
+  } else if (FileExists(argument)) {
+    ResumePath(argument);
+  } else {
+    StartPath();
+  }
+}
