@@ -4,21 +4,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "app/narrow_text.h"
 #include "browser/browser_window.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"
 
 namespace {
-
-// Narrow text is in the system's ANSI code page.
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
 
 HWND MainWindow() { return static_cast<HWND>(TheMainWindow.load()); }
 
@@ -70,7 +61,7 @@ class SkinView final : public MainView {
   }
 
   void ShowPage(const std::string& address) override {
-    if (Q9BrowserWindow* window = TheBrowserWindow.load()) window->ShowPage(true, Widen(address));
+    if (Q9BrowserWindow* window = TheBrowserWindow.load()) window->ShowPage(true, WidenText(address));
   }
 
   bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {
@@ -102,7 +93,7 @@ class SkinView final : public MainView {
   }
 
   void OpenInBrowser(const std::string& address) override {
-    ShellExecuteW(nullptr, L"open", Widen(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", WidenText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 };
 
