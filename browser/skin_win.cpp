@@ -1,6 +1,7 @@
 #include <windows.h>
 // windows.h first
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
@@ -94,6 +95,9 @@ void CreateStatusControls(WindowHandle handle) {
   progressBar = MakeControl(window, PROGRESS_CLASSW, PBS_SMOOTH, kProgressBarPlace);
   versionLabel = MakeControl(window, L"Static", WS_VISIBLE | SS_CENTER, kVersionLabelPlace);
 
+  // A themed bar ignores its colours. A theme name that names no theme keeps
+  // this one classic wherever visual styles are on.
+  SetWindowTheme(progressBar, L" ", L" ");
   SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
   SendMessageW(progressBar, PBM_SETBARCOLOR, 0, kBarColour);
   SendMessageW(progressBar, PBM_SETBKCOLOR, 0, kBarBackground);
