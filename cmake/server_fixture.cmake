@@ -45,3 +45,33 @@ function(tovi_server_fixture)
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-server stop ${TOVI_SERVER_TEST_DIR})
   set_tests_properties(tovi_server_stop PROPERTIES FIXTURES_CLEANUP tovi_server TIMEOUT 60)
 endfunction()
+
+# CTest fixture "tovi_workflow_server": a second tovi-server like the one
+# above, whose part 0 is the given setup program (a file path or generator
+# expression), for whole runs that end by starting it. Its directory is
+# ${CMAKE_BINARY_DIR}/workflow-server; TOVI_WORKFLOW_SERVER_TEST_PROPERTIES
+# point a test at it.
+set(TOVI_WORKFLOW_SERVER_TEST_DIR ${CMAKE_BINARY_DIR}/workflow-server)
+set(TOVI_WORKFLOW_SERVER_TEST_PROPERTIES
+    FIXTURES_REQUIRED tovi_workflow_server
+    ENVIRONMENT TOVI_TEST_SERVER_DIR=${TOVI_WORKFLOW_SERVER_TEST_DIR})
+
+function(tovi_workflow_server_fixture setup_program)
+  if(TOVI_SERVER_EXECUTABLE)
+    set(server ${TOVI_SERVER_EXECUTABLE})
+  elseif(TARGET tovi-server)
+    set(server $<TARGET_FILE:tovi-server>)
+  else()
+    message(WARNING "tovi_workflow_server_fixture: no tovi-server; set TOVI_SERVER_EXECUTABLE")
+    return()
+  endif()
+  add_test(NAME tovi_workflow_server_start
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-server start ${TOVI_WORKFLOW_SERVER_TEST_DIR}
+                   ${server} ${setup_program})
+  set_tests_properties(tovi_workflow_server_start PROPERTIES FIXTURES_SETUP tovi_workflow_server
+                                                             TIMEOUT 60)
+  add_test(NAME tovi_workflow_server_stop
+           COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-server stop ${TOVI_WORKFLOW_SERVER_TEST_DIR})
+  set_tests_properties(tovi_workflow_server_stop PROPERTIES FIXTURES_CLEANUP tovi_workflow_server
+                                                            TIMEOUT 60)
+endfunction()

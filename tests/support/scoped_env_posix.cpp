@@ -1,0 +1,17 @@
+#include <cstdlib>
+
+#include "support/scoped_env.h"
+
+void SetEnvValue(const std::string& name, const std::optional<std::string>& value) {
+  if (value) {
+    setenv(name.c_str(), value->c_str(), 1);
+  } else {
+    unsetenv(name.c_str());
+  }
+}
+
+std::optional<std::string> GetEnvValue(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}

@@ -1,0 +1,41 @@
+#include "workflow/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CommandLine, SplitsAsTheProgramReadsIt) {
+  const struct {
+    const char* line;
+    Args expected;
+  } cases[] = {
+      {"prog", {"prog"}},
+      {"  prog \t a\r\nb  ", {"prog", "a", "b"}},
+      {"prog \"C:\\Juegos Tovi\\ToviSetup.exe.q9tovi\"", {"prog", "C:\\Juegos Tovi\\ToviSetup.exe.q9tovi"}},
+      {"prog \"\"", {"prog", ""}},
+      {"prog \"\" x", {"prog", "", "x"}},
+      {"prog a\"\"", {"prog", "a"}},
+      // No escape character: the backslash stays and the quote still closes.
+      {"prog \"C:\\dir\\\" next", {"prog", "C:\\dir\\", "next"}},
+      {"prog a\\\"b c\"", {"prog", "a\\b c"}},
+      // Quoted stretches join the text around them.
+      {"prog a\"b c\"d", {"prog", "ab cd"}},
+      {"prog \"a\"\"b\"", {"prog", "ab"}},
+      {"prog \"open to the end", {"prog", "open to the end"}},
+      {"", {}},
+      {"   ", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.expected) << c.line;
+}
+
+TEST(CommandLine, JoinedArgumentsSplitBackUnchanged) {
+  const Args args = {"/opt/tovi/tovi-downloader", "/home/ana/Descargas/Año 2026/ToviSetup.exe.q9tovi",
+                     "", "tab\there", "back\\slash\\"};
+  EXPECT_EQ(SplitCommandLine(JoinCommandLine(args)), args);
+  // A double quote cannot be carried; it is dropped rather than splitting.
+  EXPECT_EQ(SplitCommandLine(JoinCommandLine({"p", "say \"hi\" now"})), (Args{"p", "say hi now"}));
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Stands in for the game's setup program in whole runs: leaves
+// "<its own path>.ran" with its arguments and its working directory, one a
+// line, and ends.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+std::string OwnPath() {
+#ifdef _WIN32
+  char buffer[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, length);
+#else
+  char buffer[4096] = {};
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+#endif
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string marker = OwnPath() + ".ran";
+  std::FILE* file = std::fopen(marker.c_str(), "wb");
+  if (file == nullptr) return 1;
+  for (int i = 1; i < argc; ++i) std::fprintf(file, "arg %s\n", argv[i]);
+  std::fprintf(file, "cwd %s\n", std::filesystem::current_path().string().c_str());
+  std::fclose(file);
+  return 0;
+}

@@ -1,0 +1,305 @@
+// Whole runs of the workflow driver in this process, with a stand-in window
+// playing the user, against the real tovi-server of the tovi_workflow_server
+// fixture (whose part 0 is a small setup program) or against in-process
+// servers where a test must see the exact request or a failure.
+#include "workflow/workflow_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/files.h"
+#include "app/narrow_text.h"
+#include "app/paths.h"
+#include "app/process_command_line.h"
+#include "app/ticks.h"
+#include "stats/download_records.h"
+#include "support/http_fixture.h"
+#include "support/log_capture.h"
+#include "support/sandbox.h"
+#include "support/scoped_env.h"
+#include "support/stand_in_window.h"
+#include "support/test_socket.h"
+#include "ui/ui_commands.h"
+#include "ui/ui_state.h"
+#include "workflow/command_line.h"
+#include "workflow/desktop_shortcut.h"
+#include "workflow/stats_settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kPartNames[] = {"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"};
+const char kEndBanner[] = "************* Polvex Download Manager Sytem End *******************";
+
+std::string ServerDir() {
+  const char* dir = std::getenv("TOVI_TEST_SERVER_DIR");
+  return dir != nullptr ? dir : "";
+}
+
+std::string FixtureBaseUrl() {
+  const std::string address = ReadFileBytes(ServerDir() + "/address");
+  return address.empty() ? "" : "http://" + address;
+}
+
+std::string ClosedPortUrl() {
+  uint16_t port = 0;
+  CloseTestSocket(ListenOnLoopback(&port));
+  return "http://127.0.0.1:" + std::to_string(port);
+}
+
+bool WaitForFile(const std::string& path, uint32_t timeoutMs) {
+  const uint32_t start = TickCount();
+  while (!FileExists(path)) {
+    if (TickCount() - start >= timeoutMs) return false;
+    SleepMs(20);
+  }
+  SleepMs(100);  // let the writer finish
+  return true;
+}
+
+// A communication file naming the given parts.
+std::string CommFile(const std::vector<std::pair<std::string, int64_t>>& parts) {
+  std::string json = "{\"parts\": " + std::to_string(parts.size()) + ", \"current_part\": 0";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    json += ", \"url_" + std::to_string(i) + "\": \"" + parts[i].first + "\", \"size_" +
+            std::to_string(i) + "\": \"" + std::to_string(parts[i].second) + "\"";
+  }
+  return json + "}";
+}
+
+class WorkflowRunTest : public testing::Test {
+ protected:
+  WorkflowRunTest() : env_(Environment(sandbox_)) {}
+
+  // The sandbox's home (its desktop, natively) and temporary directory (the
+  // communication file's place).
+  static std::map<std::string, std::string> Environment(const Sandbox& sandbox) {
+    fs::create_directories(sandbox.Path("home") + "/Desktop");
+    fs::create_directories(sandbox.Path("tmp"));
+    return {{"HOME", sandbox.Path("home")},
+            {"XDG_CONFIG_HOME", sandbox.Path("home") + "/.config"},
+            {"TMPDIR", sandbox.Path("tmp")},
+            {"TMP", sandbox.Path("tmp")},
+            {"TEMP", sandbox.Path("tmp")}};
+  }
+
+  void SetUp() override {
+    downloadDir_ = sandbox_.Path("Mis juegos");
+    fs::create_directories(downloadDir_);
+    downloadDir_ = EnsureTrailingSeparator(downloadDir_);
+    TheUiState.ResetForTesting();
+    TheUiState.SetDownloadFolder(downloadDir_);
+    ResetDownloadRecordsForTesting();
+    shortcut_ = GetShortcutPath();
+    // Under Wine the desktop is the prefix's, shared by every test.
+    (void)RemoveFile(shortcut_);
+  }
+  void TearDown() override {
+    (void)RemoveFile(shortcut_);
+    SetStatsBaseUrlForTesting("");
+    SetProcessCommandLine("");
+    TheUiState.ResetForTesting();
+    ResetDownloadRecordsForTesting();
+  }
+
+  void Run(const std::string& statsUrl, const std::vector<std::string>& arguments) {
+    SetStatsBaseUrlForTesting(statsUrl);
+    std::vector<std::string> line{"tovi-downloader"};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    SetProcessCommandLine(JoinCommandLine(line));
+    RunWorkflow();
+  }
+
+  bool Seen(uint32_t code) const {
+    for (const auto& command : window_.Seen()) {
+      if (command.code == code) return true;
+    }
+    return false;
+  }
+
+  std::string CommFilePath() const { return sandbox_.Path("tmp") + kPathSeparator + "comm290.tmp"; }
+  bool EndsWithEndBanner() const {
+    const auto bodies = log_.Bodies();
+    return bodies.size() >= 2 && bodies[bodies.size() - 2] == kEndBanner;
+  }
+
+  Sandbox sandbox_;
+  ScopedEnv env_;
+  std::string downloadDir_;
+  std::string shortcut_;
+  StandInWindow window_{{UI_AWAIT_START, StandInWindow::kErrorDisplay}};
+  LogCapture log_;
+};
+
+TEST_F(WorkflowRunTest, FreshStartEndsInTheStartedSetupProgram) {
+  const std::string baseUrl = FixtureBaseUrl();
+  ASSERT_FALSE(baseUrl.empty()) << "no tovi_workflow_server fixture";
+  std::atomic<int> progressWithShortcut{0};
+  std::atomic<int> progress{0};
+  window_.OnCommand([&](const SeenCommand& command) {
+    if (command.code != UI_PROGRESS) return;
+    ++progress;
+    if (FileExists(shortcut_)) ++progressWithShortcut;
+  });
+
+  Run(baseUrl, {});
+
+  EXPECT_TRUE(Seen(UI_AWAIT_START));
+  EXPECT_TRUE(log_.Contains("UI = presiona INICIAR!"));
+  EXPECT_GT(progress.load(), 0);
+  EXPECT_EQ(progressWithShortcut.load(), progress.load()) << "shortcut missing during download";
+  for (const char* name : kPartNames) {
+    const std::string served = ReadFileBytes(ServerDir() + "/parts/" + name);
+    ASSERT_FALSE(served.empty()) << name;
+    EXPECT_TRUE(ReadFileBytes(downloadDir_ + name) == served) << name << " differs";
+    EXPECT_FALSE(FileExists(downloadDir_ + name + ".q9tovi")) << name;
+  }
+  EXPECT_FALSE(FileExists(shortcut_));
+  EXPECT_FALSE(FileExists(CommFilePath()));
+  EXPECT_TRUE(log_.Contains("installer downloaded"));
+  EXPECT_TRUE(log_.Contains("launching installer..."));
+  EXPECT_TRUE(EndsWithEndBanner());
+  // Started as its bare file name with no arguments, in our directory.
+  const std::string marker = downloadDir_ + "ToviSetup.exe.ran";
+  ASSERT_TRUE(WaitForFile(marker, 15000)) << "the setup program did not run";
+  EXPECT_EQ(ReadFileBytes(marker), "cwd " + fs::current_path().string() + "\n");
+}
+
+TEST_F(WorkflowRunTest, ResumeContinuesFromTheBytesOnDisk) {
+  constexpr int64_t kSize = 300000;
+  constexpr int64_t kOnDisk = 123457;
+  HttpFixture part(HttpReply{200, "", kSize});
+  HttpFixture stats(HttpReply{200, CommFile({{part.Url("/ToviSetup.exe"), kSize}})});
+  const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+  sandbox_.Write("Mis juegos/ToviSetup.exe.q9tovi", PatternBytes(0, kOnDisk));
+
+  Run(stats.Url(""), {partial});
+
+  EXPECT_FALSE(Seen(UI_AWAIT_START));
+  ASSERT_GE(window_.Seen().size(), 2u);
+  EXPECT_EQ(window_.Seen()[1].code, UI_START);
+  ASSERT_GE(stats.RequestCount(), 1u);
+  EXPECT_EQ(stats.RequestLine(0).rfind("GET /resume?mid=", 0), 0u) << stats.RequestLine(0);
+  ASSERT_EQ(part.RequestCount(), 1u);
+  EXPECT_EQ(part.Header(0, "Range"), "bytes=" + std::to_string(kOnDisk) + "-");
+  EXPECT_TRUE(ReadFileBytes(downloadDir_ + "ToviSetup.exe") == PatternBytes(0, kSize));
+  EXPECT_TRUE(log_.Contains("RESUME FROM: " + std::to_string(kOnDisk)));
+  EXPECT_TRUE(log_.Contains("launching installer..."));
+  EXPECT_TRUE(EndsWithEndBanner());
+}
+
+TEST_F(WorkflowRunTest, StartedByHandWhileTheShortcutExistsOpensIt) {
+  // The shortcut of an interrupted download, pointing at a stand-in program.
+  const std::string appDir = sandbox_.Path("app dir");
+  fs::create_directories(appDir);
+  const std::string program = appDir + kPathSeparator + "ToviDownloader.exe";
+  fs::copy_file(TOVI_FAKE_SETUP_PATH, program);
+  const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+  sandbox_.Write("Mis juegos/ToviSetup.exe.q9tovi", "");
+  ASSERT_EQ(CreateShellLink(L"\"" + WidenText(program) + L"\"", L"\"" + WidenText(partial) + L"\"",
+                            L"Continuar descargando", WidenText(appDir), shortcut_,
+                            WidenText(program), 0),
+            0);
+  HttpFixture stats(HttpReply{200, "{}"});
+
+  Run(stats.Url(""), {});
+
+  const std::string marker = program + ".ran";
+  ASSERT_TRUE(WaitForFile(marker, 20000)) << "the shortcut's program did not start";
+  EXPECT_EQ(ReadFileBytes(marker), "arg " + partial + "\ncwd " + appDir + "\n");
+  EXPECT_EQ(stats.RequestCount(), 0u);
+  bool shellLine = false;
+  for (const auto& body : log_.Bodies()) {
+    if (body.rfind(" res Shell ", 0) == 0) {
+      shellLine = true;
+      EXPECT_GT(std::atoi(body.c_str() + 11), 32) << body;
+    }
+  }
+  EXPECT_TRUE(shellLine);
+  EXPECT_FALSE(log_.Contains(kEndBanner));
+  EXPECT_TRUE(FileExists(shortcut_));
+}
+
+// Every failure: its log line, its text, then the end banner once the user
+// closes the display.
+TEST_F(WorkflowRunTest, FailuresShowTheirTexts) {
+  const std::string closed = ClosedPortUrl();
+  const std::string deadPart = CommFile({{closed + "/ToviSetup.exe", 1000}});
+  const std::wstring noInformation =
+      L"Error: Al intentar inicializar la descarga. Verifique que su equipo pueda acceder a "
+      L"internet. ";
+  const std::wstring noServer =
+      L"Error: Sin acceso al servidor. Verifique su conexion a internet o permisos del "
+      L"cortafuegos (firewall).";
+  const std::wstring resumeFailed =
+      L"Se ha producido un error en la descarga. Verifica el estado de tu conexión a internet y "
+      L"el espacio en disco. Cierra el downloader y reinicia desde el icono en el escritorio. "
+      L"Soporte: http://127.0.0.1:8101/";
+  const struct {
+    const char* name;
+    std::string reply;  // empty: the statistics server cannot be reached
+    bool resume;
+    const char* logLine;
+    std::wstring text;
+  } cases[] = {
+      {"PWI-001", deadPart, false, "could not download the installer [PWI-001]", noServer},
+      {"PWI-001 no part", "{\"parts\": 0} ", false, "could not download the installer [PWI-001]",
+       noServer},
+      {"PWI-002", "", false, "could not retrieve download information [PWI-002]", noInformation},
+      {"PWI-003", deadPart, true, "could not download the installer [PWI-003]", resumeFailed},
+      {"PWI-004", "", true, "could not retrieve download information [PWI-004]", noInformation},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TheUiState.ResetForTesting();
+    TheUiState.SetDownloadFolder(downloadDir_);
+    ResetDownloadRecordsForTesting();
+    const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+    (void)RemoveFile(partial);
+    if (c.resume) sandbox_.Write("Mis juegos/ToviSetup.exe.q9tovi", "abc");
+    HttpFixture stats(HttpReply{200, c.reply});
+    const size_t linesBefore = log_.Bodies().size();
+
+    Run(c.reply.empty() ? closed : stats.Url(""), {partial});
+
+    const auto bodies = log_.Bodies();
+    EXPECT_EQ(std::count(bodies.begin() + static_cast<long>(linesBefore), bodies.end(), c.logLine),
+              1);
+    EXPECT_EQ(TheUiState.StatusText(), c.text);
+    EXPECT_EQ(TheUiState.DetailText(), L"");
+    EXPECT_EQ(TheUiState.LastCommand(), UI_STATUS);
+    EXPECT_EQ(TheUiState.LastParameter(), 1);
+    EXPECT_TRUE(EndsWithEndBanner());
+    // A start path with a part names its partial file and leaves the
+    // shortcut; without a part there is neither.
+    if (!c.resume && !c.reply.empty()) {
+      const bool withPart = c.reply == deadPart;
+      EXPECT_EQ(FileExists(partial), withPart);
+      EXPECT_EQ(FileExists(shortcut_), withPart);
+    }
+    (void)RemoveFile(shortcut_);
+  }
+}
+
+TEST_F(WorkflowRunTest, ArgumentThatDoesNotExistStartsAfreshDespiteTheShortcut) {
+  {
+    std::FILE* file = std::fopen(shortcut_.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+  }
+  HttpFixture stats(HttpReply{200, "not json at all"});
+
+  Run(stats.Url(""), {downloadDir_ + "deleted.q9tovi"});
+
+  EXPECT_TRUE(Seen(UI_AWAIT_START));
+  ASSERT_GE(stats.RequestCount(), 1u);
+  EXPECT_EQ(stats.RequestLine(0).rfind("GET /start?mid=", 0), 0u);
+  EXPECT_TRUE(log_.Contains("could not retrieve download information [PWI-002]"));
+  EXPECT_FALSE(log_.Contains(" res Shell "));
+}
+
+}  // namespace
