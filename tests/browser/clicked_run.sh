@@ -6,20 +6,25 @@
 # Screenshots of the awaiting, downloading and paused window go to the
 # artefact directory, each checked at one pixel.
 #
-#   clicked_run.sh <windows build dir> <tovi-server> <artefact dir>
+#   clicked_run.sh <windows build dir> <setup program> <tovi-server> <artefact dir>
+#
+# The setup program stands in for the game's: it leaves "<its path>.ran".
 #
 # Uses DISPLAY when set (else a private Xvfb), always a fresh Wine prefix and
 # a temporary HOME.
 set -uo pipefail
 
-[ $# -eq 3 ] || { echo "usage: $0 <windows build dir> <tovi-server> <artefact dir>" >&2; exit 2; }
+[ $# -eq 4 ] || {
+  echo "usage: $0 <windows build dir> <setup program> <tovi-server> <artefact dir>" >&2
+  exit 2
+}
 bindir=$(cd "$1" && pwd)
-server=$2
-artefacts=$3
+setup_exe=$2
+server=$3
+artefacts=$4
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 program=$bindir/ToviDownloader.exe
 probe_exe=$bindir/tests/browser/window_probe.exe
-setup_exe=$bindir/tests/browser/clicked_setup.exe
 for f in "$program" "$probe_exe" "$setup_exe" "$server"; do
   [ -x "$f" ] || { echo "missing: $f" >&2; exit 2; }
 done
@@ -167,7 +172,7 @@ say "shortcut: $shortcut"
 
 say "started again by hand: the shortcut continues the download"
 start_program
-marker() { find -L "$WINEPREFIX/drive_c/users" "$HOME" -name setup-ran.txt 2>/dev/null | head -n1; }
+marker() { find -L "$WINEPREFIX/drive_c/users" "$HOME" -name ToviSetup.exe.ran 2>/dev/null | head -n1; }
 marker_found() { [ -n "$(marker)" ]; }
 wait_for 180 marker_found || fail "the setup program never ran"
 folder=$(dirname "$(marker)")
