@@ -61,7 +61,8 @@ class SkinView final : public MainView {
   }
 
   void ShowPage(const std::string& address) override {
-    if (Q9BrowserWindow* window = TheBrowserWindow.load()) window->ShowPage(true, WidenText(address));
+    if (Q9BrowserWindow* window = TheBrowserWindow.load())
+      window->ShowPage(true, WidenText(address));
   }
 
   bool AskYesNo(const std::wstring& text, const std::wstring& caption) override {

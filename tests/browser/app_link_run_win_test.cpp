@@ -3,10 +3,9 @@
 // real window, controller and workflow against the fixture's tovi-server.
 #include <windows.h>
 // windows.h first
+#include <gtest/gtest.h>
 #include <mshtmhst.h>
 #include <ole2.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -58,8 +57,8 @@ bool FollowPageLink(const wchar_t* link) {
   IOleClientSite* client = nullptr;
   if (FAILED((*record)->GetClientSite(&client)) || client == nullptr) return false;
   IDocHostUIHandler* handler = nullptr;
-  const bool found = SUCCEEDED(client->QueryInterface(__uuidof(IDocHostUIHandler),
-                                                      reinterpret_cast<void**>(&handler)));
+  const bool found = SUCCEEDED(
+      client->QueryInterface(__uuidof(IDocHostUIHandler), reinterpret_cast<void**>(&handler)));
   bool translated = false;
   if (found) {
     std::wstring address = link;
