@@ -46,7 +46,12 @@ void SetLogPath(const std::string& path) { logPath = path; }
 void OpenLog() {
   // freopen closes the old stream even when the new file cannot be opened;
   // lines are then lost, as intended.
-  logStream = std::freopen(logPath.c_str(), "a", stderr);
+  FILE* stream = std::freopen(logPath.c_str(), "a", stderr);
+  // A program started from the desktop (the shortcut, a double click) has no
+  // standard error to reopen on some C runtimes; the file is then opened on
+  // its own, so those runs are logged too.
+  if (stream == nullptr) stream = std::fopen(logPath.c_str(), "a");
+  logStream = stream;
 }
 
 void FlushLog() {
