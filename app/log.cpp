@@ -46,10 +46,9 @@ void SetLogPath(const std::string& path) { logPath = path; }
 void OpenLog() {
   // freopen closes the old stream even when the new file cannot be opened;
   // lines are then lost, as intended.
-  FILE* stream = std::freopen(logPath.c_str(), "a", stderr);
-  // A program started from the desktop (the shortcut, a double click) has no
-  // standard error to reopen on some C runtimes; the file is then opened on
-  // its own, so those runs are logged too.
+  std::FILE* stream = std::freopen(logPath.c_str(), "a", stderr);
+  // A program the shell starts has no standard error to reopen (the runtime
+  // refuses a stream without a handle): the log gets a stream of its own.
   if (stream == nullptr) stream = std::fopen(logPath.c_str(), "a");
   logStream = stream;
 }

@@ -29,3 +29,10 @@ class ChildProcess {
 // The path of a file built next to the tests, in the form the platform's
 // process API takes.
 std::string NativeProgramPath(const std::string& builtPath);
+
+// Ends every running process of this program file that was started with
+// argument among its arguments (elsewhere than Windows; there, where command
+// lines are not at hand, every process of that file name in this Wine prefix
+// or session). For processes a test caused but did not start itself. Returns
+// how many were ended.
+int KillProgramInstances(const std::string& fileName, const std::string& argument);

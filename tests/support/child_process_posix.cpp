@@ -1,9 +1,13 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "app/ticks.h"
 #include "support/child_process.h"
@@ -30,10 +34,14 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   std::vector<char*> argv;
   for (auto& text : argText) argv.push_back(text.data());
   argv.push_back(nullptr);
+  // Never the test's terminal: a program started from one behaves otherwise.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
-    return false;
-  }
+  const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return false;
   handle_ = pid;
   running_ = true;
   return true;
@@ -64,3 +72,31 @@ void ChildProcess::Kill() {
 }
 
 std::string NativeProgramPath(const std::string& builtPath) { return builtPath; }
+
+int KillProgramInstances(const std::string& fileName, const std::string& argument) {
+  int killed = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<std::string> args;
+    std::string arg;
+    for (char c : text.str()) {
+      if (c == '\0') {
+        args.push_back(arg);
+        arg.clear();
+      } else {
+        arg += c;
+      }
+    }
+    if (args.empty() || std::filesystem::path(args[0]).filename() != fileName) continue;
+    bool match = false;
+    for (size_t i = 1; i < args.size(); ++i) match = match || args[i] == argument;
+    if (!match) continue;
+    if (kill(static_cast<pid_t>(std::stol(name)), SIGKILL) == 0) ++killed;
+  }
+  return killed;
+}

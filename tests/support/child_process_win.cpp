@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h.
+#include <tlhelp32.h>
 
 #include <cwchar>
 
@@ -78,4 +80,27 @@ std::string NativeProgramPath(const std::string& builtPath) {
     return path;
   }
   return builtPath;
+}
+
+int KillProgramInstances(const std::string& fileName, const std::string&) {
+  int killed = 0;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  const std::wstring wanted = Widen(fileName);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, wanted.c_str()) != 0) continue;
+    if (entry.th32ProcessID == GetCurrentProcessId()) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    if (TerminateProcess(process, 1)) {
+      WaitForSingleObject(process, 10000);
+      ++killed;
+    }
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return killed;
 }

@@ -18,6 +18,4 @@ void RunStandInLoop() {
   while (CurrentThreadQueue().Get(&message)) DispatchMessageToWindow(message);
 }
 
-void StopStandInWindow(WindowHandle window) {
-  PostWindowMessage(window, WM_QUIT_MESSAGE, 0, 0);
-}
+void StopStandInWindow(WindowHandle window) { PostWindowMessage(window, WM_QUIT_MESSAGE, 0, 0); }

@@ -13,7 +13,8 @@ TEST(CommandLine, SplitsAsTheProgramReadsIt) {
   } cases[] = {
       {"prog", {"prog"}},
       {"  prog \t a\r\nb  ", {"prog", "a", "b"}},
-      {"prog \"C:\\Juegos Tovi\\ToviSetup.exe.q9tovi\"", {"prog", "C:\\Juegos Tovi\\ToviSetup.exe.q9tovi"}},
+      {"prog \"C:\\Juegos Tovi\\ToviSetup.exe.q9tovi\"",
+       {"prog", "C:\\Juegos Tovi\\ToviSetup.exe.q9tovi"}},
       {"prog \"\"", {"prog", ""}},
       {"prog \"\" x", {"prog", "", "x"}},
       {"prog a\"\"", {"prog", "a"}},
@@ -31,8 +32,9 @@ TEST(CommandLine, SplitsAsTheProgramReadsIt) {
 }
 
 TEST(CommandLine, JoinedArgumentsSplitBackUnchanged) {
-  const Args args = {"/opt/tovi/tovi-downloader", "/home/ana/Descargas/Año 2026/ToviSetup.exe.q9tovi",
-                     "", "tab\there", "back\\slash\\"};
+  const Args args = {"/opt/tovi/tovi-downloader",
+                     "/home/ana/Descargas/Año 2026/ToviSetup.exe.q9tovi", "", "tab\there",
+                     "back\\slash\\"};
   EXPECT_EQ(SplitCommandLine(JoinCommandLine(args)), args);
   // A double quote cannot be carried; it is dropped rather than splitting.
   EXPECT_EQ(SplitCommandLine(JoinCommandLine({"p", "say \"hi\" now"})), (Args{"p", "say hi now"}));

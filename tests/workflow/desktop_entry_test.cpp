@@ -12,7 +12,8 @@ TEST(DesktopEntry, ExecArgumentsReadBackUnchanged) {
     std::string quoted;
   } cases[] = {
       {"/opt/tovi/tovi-downloader", "/opt/tovi/tovi-downloader"},
-      {"/home/ana/Mis juegos/ToviSetup.exe.q9tovi", "\"/home/ana/Mis juegos/ToviSetup.exe.q9tovi\""},
+      {"/home/ana/Mis juegos/ToviSetup.exe.q9tovi",
+       "\"/home/ana/Mis juegos/ToviSetup.exe.q9tovi\""},
       {"say \"hi\"", "\"say \\\"hi\\\"\""},
       {"C:\\back\\slash", "\"C:\\\\back\\\\slash\""},
       {"$HOME/`x`", "\"\\$HOME/\\`x\\`\""},

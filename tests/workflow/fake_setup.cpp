@@ -1,9 +1,13 @@
 // Stands in for the game's setup program in whole runs: leaves
 // "<its own path>.ran" with its arguments and its working directory, one a
-// line, and ends.
+// line, and ends; with the argument --linger it stays 10 s more, as a real
+// setup program would.
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,5 +36,9 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) std::fprintf(file, "arg %s\n", argv[i]);
   std::fprintf(file, "cwd %s\n", std::filesystem::current_path().string().c_str());
   std::fclose(file);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--linger") == 0)
+      std::this_thread::sleep_for(std::chrono::seconds(10));
+  }
   return 0;
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/files.h"
+#include "app/ticks.h"
 #include "stats/download_records.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
@@ -83,6 +86,23 @@ TEST_F(RenameTest, FailuresEndTheHandOff) {
 
 TEST_F(RenameTest, ProgramThatCannotStartGivesTheSystemError) {
   EXPECT_NE(RunProgram(sandbox_.Path("no-such-program"), "", 1), 0);
+}
+
+TEST_F(RenameTest, ProgramStartsUnderItsBareNameAndIsNotWaitedFor) {
+  // A name with a blank reaches the program split, as its command line is
+  // the bare name unquoted; the program is found through the full path.
+  const std::string program = sandbox_.Path("Tovi setup.exe");
+  std::filesystem::copy_file(TOVI_FAKE_SETUP_PATH, program);
+  const uint32_t start = TickCount();
+  EXPECT_EQ(RunProgram(program, "--linger", 1), 0);
+  EXPECT_LT(TickCount() - start, 6000u) << "waited for the program to end";
+  const std::string marker = program + ".ran";
+  while (!FileExists(marker) && TickCount() - start < 20000) SleepMs(20);
+  SleepMs(100);
+  EXPECT_EQ(ReadFileBytes(marker).rfind("arg setup.exe\narg --linger\ncwd ", 0), 0u);
+  // Windows keeps a running program's file: the sandbox goes once it ended.
+  std::error_code error;
+  while (!std::filesystem::remove(program, error) && TickCount() - start < 30000) SleepMs(50);
 }
 
 }  // namespace

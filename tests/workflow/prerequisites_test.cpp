@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "app/log.h"
-#include "app/wait.h"
 #include "app/narrow_text.h"
+#include "app/wait.h"
 #include "support/log_capture.h"
 #include "support/stand_in_window.h"
 #include "ui/ui_commands.h"

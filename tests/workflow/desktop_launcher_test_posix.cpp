@@ -1,0 +1,81 @@
+// The desktop directory and the desktop launcher of the Linux program.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/desktop_path.h"
+#include "stats/download_records.h"
+#include "support/log_capture.h"
+#include "support/sandbox.h"
+#include "support/scoped_env.h"
+#include "workflow/desktop_shortcut.h"
+
+namespace {
+
+TEST(DesktopPath, FromTheUserDirsFileElseHomeDesktop) {
+  Sandbox sandbox;
+  const std::string home = sandbox.Path("home");
+  const std::string config = sandbox.Path("config");
+  std::filesystem::create_directories(config);
+  const struct {
+    const char* dirs;  // nullptr: no file
+    std::string expected;
+  } cases[] = {
+      {nullptr, home + "/Desktop"},
+      {"XDG_DESKTOP_DIR=\"$HOME/Escritorio\"\n", home + "/Escritorio"},
+      {"# comment\nXDG_DOWNLOAD_DIR=\"$HOME/x\"\n  XDG_DESKTOP_DIR=\"/srv/Mesa \\\"1\\\"\"\n",
+       "/srv/Mesa \"1\""},
+      {"XDG_DESKTOP_DIR=\"$HOME\"\n", home},
+      {"XDG_DESKTOP_DIR=relative\n", home + "/Desktop"},
+      {"XDG_DESKTOP_DIR=\"$HOMEX/a\"\n", home + "/Desktop"},
+  };
+  ScopedEnv env({{"HOME", home}, {"XDG_CONFIG_HOME", config}});
+  for (const auto& c : cases) {
+    std::filesystem::remove(config + "/user-dirs.dirs");
+    if (c.dirs != nullptr) sandbox.Write("config/user-dirs.dirs", c.dirs);
+    EXPECT_EQ(GetDesktopPath(), c.expected) << (c.dirs ? c.dirs : "no file");
+  }
+  // Without a home the last desktop found stands.
+  ScopedEnv noHome(std::map<std::string, std::string>{{"HOME", ""}});
+  EXPECT_EQ(GetDesktopPath(), home + "/Desktop");
+}
+
+TEST(DesktopLauncher, ExecutableWhateverTheUmask) {
+  Sandbox sandbox;
+  std::filesystem::create_directories(sandbox.Path("Desktop"));
+  ScopedEnv env({{"HOME", sandbox.Dir()}, {"XDG_CONFIG_HOME", sandbox.Path("none")}});
+  ResetDownloadRecordsForTesting();
+  TheDownloadPlan.partialPaths = {sandbox.Path("p.q9tovi")};
+  const mode_t old = umask(077);
+  const int result = CreateDesktopShortcut();
+  umask(old);
+  ASSERT_EQ(result, 0);
+  struct stat info;
+  ASSERT_EQ(stat(GetShortcutPath().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0755u);
+  ResetDownloadRecordsForTesting();
+}
+
+TEST(DesktopLauncher, OneThatCannotBeParsedStartsNothing) {
+  Sandbox sandbox;
+  const struct {
+    const char* name;
+    const char* content;
+  } cases[] = {
+      {"open-quote.desktop", "[Desktop Entry]\nType=Application\nExec=\"/bin/true\n"},
+      {"link.desktop", "[Desktop Entry]\nType=Link\nURL=http://127.0.0.1/\n"},
+      {"empty.desktop", ""},
+  };
+  for (const auto& c : cases) {
+    sandbox.Write(c.name, c.content);
+    LogCapture log;
+    EXPECT_EQ(OpenShortcut(sandbox.Path(c.name)), 2) << c.name;
+    EXPECT_TRUE(log.Contains("could not read the desktop launcher " + sandbox.Path(c.name)));
+  }
+  LogCapture log;
+  EXPECT_EQ(OpenShortcut(sandbox.Path("missing.desktop")), 2);
+  EXPECT_EQ(log.Bodies().size(), 1u);
+}
+
+}  // namespace
