@@ -22,3 +22,8 @@ int64_t FileSizeOnce(const std::string& path);
 // The temporary directory as the system reports it (may lack a trailing
 // separator), or empty when it cannot be had.
 std::string TemporaryDirectory();
+
+enum class DirectoryCreation { Created, AlreadyExists, Failed };
+
+// Creates the last component of the path (a missing parent fails).
+[[nodiscard]] DirectoryCreation CreateDirectoryOnce(const std::string& path);

@@ -41,3 +41,8 @@ std::string TemporaryDirectory() {
   if (dir != nullptr && *dir != '\0') return dir;
   return "/tmp";
 }
+
+DirectoryCreation CreateDirectoryOnce(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) == 0) return DirectoryCreation::Created;
+  return errno == EEXIST ? DirectoryCreation::AlreadyExists : DirectoryCreation::Failed;
+}

@@ -38,3 +38,9 @@ std::string TemporaryDirectory() {
   if (length == 0 || length > MAX_PATH) return {};
   return std::string(buffer, length);
 }
+
+DirectoryCreation CreateDirectoryOnce(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return DirectoryCreation::Created;
+  return GetLastError() == ERROR_ALREADY_EXISTS ? DirectoryCreation::AlreadyExists
+                                                : DirectoryCreation::Failed;
+}

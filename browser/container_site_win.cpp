@@ -3,15 +3,15 @@
 // interfaces are not reference counted; they live exactly as long as the
 // record.
 #include <windows.h>
-
-#include "browser/container_site.h"
 // windows.h first
 #include <exdisp.h>
 #include <mshtmhst.h>
 #include <ole2.h>
 
-#include <cwctype>
 #include <new>
+
+#include "browser/app_address.h"
+#include "browser/container_site.h"
 
 // COM interfaces end their objects through Release, never through a
 // destructor, and these records are freed with the container.
@@ -20,23 +20,6 @@
 namespace {
 
 const wchar_t kWindowClassName[] = L"Q9Browser0029";
-
-// "app:" in any case, blanks and tabs, then decimal digits wrapping as a
-// 32-bit number; no digits give 0.
-bool ParseAppAddress(const std::wstring& address, uint32_t* command) {
-  if (address.size() < 4) return false;
-  for (size_t i = 0; i < 4; ++i) {
-    if (static_cast<wchar_t>(std::towlower(address[i])) != L"app:"[i]) return false;
-  }
-  size_t at = 4;
-  while (at < address.size() && (address[at] == L' ' || address[at] == L'\t')) ++at;
-  uint32_t number = 0;
-  for (; at < address.size() && address[at] >= L'0' && address[at] <= L'9'; ++at) {
-    number = number * 10 + static_cast<uint32_t>(address[at] - L'0');
-  }
-  *command = number;
-  return true;
-}
 
 struct ContainerSite;
 

@@ -2,8 +2,24 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Runs one UI command. False only when the default download folder cannot
 // be created, which ends the main loop; UI_CONTINUE with the desktop
 // shortcut present and a confirmed UI_CLOSE end the process outright.
 bool HandleUiCommand(uint32_t code, uint32_t parameter);
+
+// What the controller needs of the world beyond the window. The program
+// uses the real ones; tests replace them.
+struct UiControllerWorld {
+  std::string (*desktopPath)();
+  std::string (*shortcutPath)();
+  int (*openShortcut)(const std::string& shortcutPath);
+  void (*exitProcess)();
+};
+void SetUiControllerWorldForTesting(const UiControllerWorld* world);
+
+// With TOVI_UI_TIMING set in the environment, the controller logs each new
+// longest time spent in one command ("UI command <code> took <ms> ms"); the
+// modal commands (close, folder choice) are left out.
+int64_t LongestUiCommandMicroseconds();

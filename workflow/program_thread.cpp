@@ -3,6 +3,7 @@
 #include "app/exit.h"
 #include "ui/status_channel.h"
 #include "ui/ui_commands.h"
+#include "ui/ui_controller.h"
 #include "workflow/prerequisites.h"
 #include "workflow/workflow_driver.h"
 
@@ -14,4 +15,4 @@ uint32_t ProgramThreadMain(void*) {
   ExitImmediately();
 }
 
-CommandHookFn ProgramCommandHook() { return nullptr; }
+CommandHookFn ProgramCommandHook() { return HandleUiCommand; }

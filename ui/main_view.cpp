@@ -1,0 +1,3 @@
+#include "ui/main_view.h"
+
+MainView* TheMainView = nullptr;

@@ -1,0 +1,220 @@
+#include "ui/ui_controller.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+
+#include "app/desktop_path.h"
+#include "app/exit.h"
+#include "app/files.h"
+#include "app/log.h"
+#include "app/narrow_text.h"
+#include "app/paths.h"
+#include "app/ticks.h"
+#include "app/wait.h"
+#include "app/window_messages.h"
+#include "deployment.h"
+#include "stats/download_records.h"
+#include "stats/stats_requests.h"
+#include "transfer/transfer_pause.h"
+#include "transfer/transfer_state.h"
+#include "ui/main_view.h"
+#include "ui/status_display.h"
+#include "ui/ui_commands.h"
+#include "ui/ui_state.h"
+#include "workflow/desktop_shortcut.h"
+
+namespace {
+[[noreturn]] void ExitNow() { ExitImmediately(); }
+
+const UiControllerWorld kRealWorld = {GetDesktopPath, GetShortcutPath, OpenShortcut, ExitNow};
+const UiControllerWorld* world = &kRealWorld;
+
+// A view that shows nothing, for a process without a window.
+class NoView final : public MainView {
+ public:
+  void CreateStatusControls() override {}
+  void ShowOrHide(ViewControl, bool) override {}
+  void SetLabelText(ViewLabel, const std::wstring&) override {}
+  void SetFolderText(const std::wstring&) override {}
+  void SetProgressPosition(int) override {}
+  void ShowPage(const std::string&) override {}
+  bool AskYesNo(const std::wstring&, const std::wstring&) override { return false; }
+  void ShowNotice(const std::wstring&, const std::wstring&) override {}
+  std::string ChooseFolder() override { return {}; }
+  void Flash() override {}
+  void OpenInBrowser(const std::string&) override {}
+};
+
+MainView& View() {
+  static NoView none;
+  return TheMainView != nullptr ? *TheMainView : none;
+}
+
+void ShowActionButtons(MainView& view, bool start, bool cont, bool pause) {
+  view.ShowOrHide(ViewControl::StartPicture, start);
+  view.ShowOrHide(ViewControl::ContinuePicture, cont);
+  view.ShowOrHide(ViewControl::PausePicture, pause);
+}
+
+void ShowFolderControls(MainView& view, bool show) {
+  view.ShowOrHide(ViewControl::FolderField, show);
+  view.ShowOrHide(ViewControl::FolderPicture, show);
+}
+
+bool ShortcutExists() { return FileExists(world->shortcutPath()); }
+
+bool Start(MainView& view) {
+  ShowFolderControls(view, false);
+  TheUiState.SetStatusText(L"Descargando...");
+  StartSignal = true;
+  return true;
+}
+
+bool Continue(MainView& view, uint32_t parameter) {
+  view.ShowOrHide(ViewControl::ProgressBar, false);
+  view.ShowOrHide(ViewControl::PausePicture, false);
+  view.ShowOrHide(ViewControl::ContinuePicture, false);
+  view.ShowOrHide(ViewControl::StartPicture, false);
+  std::wstring line;
+  if (parameter == 0) {
+    line = L"aguarde por favor...";
+    StartSignal = true;
+  } else {
+    line = TheUiState.StatusText();
+    view.ShowOrHide(ViewControl::ContinuePicture, true);
+  }
+  view.SetLabelText(ViewLabel::StatusLine, line);
+  view.SetLabelText(ViewLabel::DetailLine, L"");
+  const std::string shortcut = world->shortcutPath();
+  if (FileExists(shortcut)) {
+    const int result = world->openShortcut(shortcut);
+    LogFormat("opening the shortcut: %d\n", result);
+    SleepMs(25);
+    world->exitProcess();
+  }
+  return true;
+}
+
+bool ChooseFolder(MainView& view) {
+  const std::string path = view.ChooseFolder();
+  if (!path.empty()) {
+    TheUiState.SetDownloadFolder(EnsureTrailingSeparator(path));
+    view.SetFolderText(WidenText(TheUiState.DownloadFolder()));
+  }
+  return true;
+}
+
+bool AwaitStart(MainView& view) {
+  view.ShowOrHide(ViewControl::ProgressBar, false);
+  ShowFolderControls(view, true);
+  ShowActionButtons(view, true, false, false);
+  view.SetLabelText(ViewLabel::StatusLine, TheUiState.StatusText());
+  view.SetLabelText(ViewLabel::DetailLine, L"");
+  view.Flash();
+  return true;
+}
+
+bool Build(MainView& view) {
+  view.CreateStatusControls();
+  ShowFolderControls(view, false);
+  ShowActionButtons(view, false, false, false);
+  view.ShowPage(InstallerPageAddress(1));
+  // An unknown desktop leaves the folder at the root of the current drive.
+  std::string folder = world->desktopPath();
+  if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+  folder += "ToviSetup";
+  TheUiState.SetDownloadFolder(EnsureTrailingSeparator(folder));
+  if (CreateDirectoryOnce(folder) == DirectoryCreation::Failed) {
+    LogLine("Failed to create directory.");
+    return false;
+  }
+  view.SetFolderText(WidenText(TheUiState.DownloadFolder()));
+  view.SetLabelText(ViewLabel::VersionLabel, L"2.1 (29:0)");
+  return true;
+}
+
+bool Pause(MainView& view) {
+  ShowActionButtons(view, false, true, false);
+  if (TheDownloadPlan.downloading.load()) {
+    (void)ReportPause(TheTransferState.reportedBytes.load());
+    // The transfer thread pauses its own handle; a transfer that has ended
+    // (or none between two parts) is left alone.
+    (void)RequestTransferPause();
+  }
+  return true;
+}
+
+bool Close(MainView& view) {
+  if (!view.AskYesNo(L"¿Estás seguro que deseas cerrar este programa?", L"Confirmar")) {
+    PostWindowMessage(TheMainWindow.load(), WM_UI_COMMAND, TheUiState.LastCommand(),
+                      static_cast<intptr_t>(static_cast<uint32_t>(TheUiState.LastParameter())));
+    return true;
+  }
+  if (ShortcutExists()) {
+    view.ShowNotice(
+        L"Se ha creado un acceso directo en el escritorio para continuar la descarga en otro "
+        L"momento.",
+        L"Aviso");
+  }
+  StartSignal = true;
+  SleepMs(25);
+  world->exitProcess();
+  return true;
+}
+
+bool Dispatch(uint32_t code, uint32_t parameter) {
+  MainView& view = View();
+  const auto value = static_cast<int32_t>(parameter);
+  switch (code) {
+    case UI_START:
+      return Start(view);
+    case UI_CONTINUE:
+      return Continue(view, parameter);
+    case UI_HELP:
+      view.OpenInBrowser(std::string("http://") + kForumHost + "/polvex_tovi");
+      return true;
+    case UI_CHOOSE_FOLDER:
+      return ChooseFolder(view);
+    case UI_STATUS:
+      return DisplayStatus(view, value);
+    case UI_REFRESH:
+      return DisplayRefresh(view);
+    case UI_PROGRESS:
+      return DisplayProgress(view, value);
+    case UI_AWAIT_START:
+      return AwaitStart(view);
+    case UI_BUILD:
+      return Build(view);
+    case UI_PAUSE:
+      return Pause(view);
+    case UI_CLOSE:
+      return Close(view);
+    default:
+      return true;
+  }
+}
+
+const bool timing = std::getenv("TOVI_UI_TIMING") != nullptr;
+std::atomic<int64_t> longestMicroseconds{0};
+}  // namespace
+
+bool HandleUiCommand(uint32_t code, uint32_t parameter) {
+  if (!timing || code == UI_CLOSE || code == UI_CHOOSE_FOLDER) return Dispatch(code, parameter);
+  const auto start = std::chrono::steady_clock::now();
+  const bool result = Dispatch(code, parameter);
+  const int64_t spent = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+  if (spent > longestMicroseconds.load()) {
+    longestMicroseconds = spent;
+    LogFormat("UI command %u took %lld us (longest so far)\n", code, static_cast<long long>(spent));
+  }
+  return result;
+}
+
+void SetUiControllerWorldForTesting(const UiControllerWorld* replacement) {
+  world = replacement != nullptr ? replacement : &kRealWorld;
+}
+
+int64_t LongestUiCommandMicroseconds() { return longestMicroseconds.load(); }
