@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/wait.h"
 #include "app/window_messages.h"
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
@@ -309,6 +310,18 @@ TEST_F(MainWindowTest, ReleaseIsTestedWhereTheCursorIsNow) {
   ShowActionButton(3, false);
   EXPECT_EQ(releaseAt(600, 550), std::vector<uint32_t>{});
   ShowWindow(window, SW_HIDE);
+}
+
+TEST_F(MainWindowTest, NestedWaitsLeaveUiCommandsForTheMainLoop) {
+  TakePostedCommands();
+  PostMessageW(Main(), WM_UI_COMMAND, UI_PAUSE, 0);
+  PostMessageW(Main(), WM_SETTITLECOUNT, 3, 4);
+  WaitWithMessagePump(30);
+  wchar_t title[64] = {};
+  GetWindowTextW(Main(), title, 64);
+  EXPECT_STREQ(title, L"7") << "other messages are dispatched";
+  EXPECT_EQ(TakePostedCommands(), std::vector<uint32_t>{UI_PAUSE});
+  SendMessageW(Main(), WM_SETTITLECOUNT, 0, 0);
 }
 
 TEST_F(MainWindowTest, UnembedTwiceAndWithoutControlDoesNothing) {
