@@ -1,5 +1,9 @@
 #include "app/message_queue_posix.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <map>
 #include <memory>
@@ -31,11 +35,35 @@ class PosixPump final : public MessagePump {
 uint32_t PosixPump::Ticks() { return TickCount(); }
 
 void ThreadQueue::Post(const Message& message) {
+  int wake = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     messages_.push_back(message);
+    wake = wakeFds_[1];
   }
   ready_.notify_one();
+  if (wake >= 0) {
+    const char byte = 1;
+    (void)!::write(wake, &byte, 1);  // a full pipe already wakes the reader
+  }
+}
+
+void ThreadQueue::SetInputSource(int fd, InputReader reader) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (wakeFds_[0] < 0 && fd >= 0 && ::pipe2(wakeFds_, O_NONBLOCK | O_CLOEXEC) != 0) return;
+  inputFd_ = fd;
+  inputReader_ = fd >= 0 ? reader : nullptr;
+}
+
+bool ThreadQueue::TakeInput(Message* message, int timeoutMs) {
+  pollfd fds[2] = {{inputFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+  if (::poll(fds, 2, timeoutMs) <= 0) return false;
+  if (fds[1].revents != 0) {
+    char drain[64];
+    while (::read(wakeFds_[0], drain, sizeof drain) > 0) {
+    }
+  }
+  return (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && inputReader_(message);
 }
 
 bool ThreadQueue::WaitForInput(uint32_t ms) {
@@ -53,6 +81,18 @@ bool ThreadQueue::Peek(Message* message) {
 }
 
 bool ThreadQueue::Get(Message* message) {
+  while (inputReader_ != nullptr) {
+    if (TakeInput(message, 0)) return true;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!messages_.empty()) {
+        *message = messages_.front();
+        messages_.pop_front();
+        return message->message != WM_QUIT_MESSAGE;
+      }
+    }
+    if (TakeInput(message, -1)) return true;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   ready_.wait(lock, [this] { return !messages_.empty(); });
   *message = messages_.front();

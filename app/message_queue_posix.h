@@ -35,10 +35,26 @@ class ThreadQueue {
   bool WaitForInput(uint32_t ms);
   // Takes the next message if there is one.
   bool Peek(Message* message);
-  // Blocks for the next message; false for the quit message.
+  // Blocks for the next message; false for the quit message. With an input
+  // source, a readable fd is offered to the reader first, before any queued
+  // message, so that the user's keys are never starved by a busy queue.
   bool Get(Message* message);
 
+  // Reads what the fd has and may turn it into a message for Get to return
+  // at once; false when it made none.
+  using InputReader = bool (*)(Message* message);
+  // Lets Get also wait for input on fd (the terminal). Set on the owning
+  // thread before its loop runs; fd -1 removes it. Nested waits do not read
+  // the fd: keys wait until the loop takes its next message.
+  void SetInputSource(int fd, InputReader reader);
+
  private:
+  bool TakeInput(Message* message, int timeoutMs);
+  int inputFd_ = -1;
+  InputReader inputReader_ = nullptr;
+  // Written by Post while an input source is set, so Get's poll wakes up.
+  int wakeFds_[2] = {-1, -1};
+
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<Message> messages_;

@@ -1,0 +1,295 @@
+// Whole runs of the real tovi-downloader in a pseudo-terminal against the
+// real tovi-server on 127.0.0.1:8101 (the program's built-in address), driven
+// by keys as a user would. The screen is checked on the terminal output with
+// escape sequences and blanks taken out, since curses redraws only what
+// changed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/sandbox.h"
+
+namespace {
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Terminal output without escape sequences, blanks and line ends.
+std::string Plain(const std::string& raw) {
+  std::string text;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(raw[i]);
+    if (c == 0x1b) {
+      if (i + 1 < raw.size() && raw[i + 1] == '[') {
+        i += 2;
+        while (i < raw.size() && !(raw[i] >= 0x40 && raw[i] <= 0x7e)) ++i;
+      } else if (i + 1 < raw.size() && (raw[i + 1] == '(' || raw[i + 1] == ')')) {
+        i += 2;
+      } else {
+        ++i;
+      }
+      continue;
+    }
+    if (c > ' ') text += static_cast<char>(c);
+  }
+  return text;
+}
+
+std::string NoBlanks(std::string text) {
+  std::erase(text, ' ');
+  return text;
+}
+
+class PtyProgram {
+ public:
+  ~PtyProgram() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) ::close(master_);
+  }
+  bool Start(const std::vector<std::string>& env, const std::string& dir, int columns, int rows) {
+    winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
+    pid_ = ::forkpty(&master_, nullptr, nullptr, &size);
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      if (::chdir(dir.c_str()) != 0) _exit(126);
+      for (const auto& entry : env) ::putenv(const_cast<char*>(entry.c_str()));
+      ::execl(TOVI_PROGRAM_PATH, TOVI_PROGRAM_PATH, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+    return true;
+  }
+  // The workflow clears the start signal just after it shows INICIAR, so a
+  // key faster than any person is let through only after a short pause.
+  void SendAsAPerson(const std::string& keys) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Send(keys);
+  }
+  void Send(const std::string& keys) { (void)!::write(master_, keys.data(), keys.size()); }
+  void Resize(int columns, int rows) {
+    winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
+    ::ioctl(master_, TIOCSWINSZ, &size);
+  }
+  // Reads output until the plain text after offset contains what (blanks
+  // ignored) or ms pass. The search starts at offset in the plain text.
+  bool WaitFor(const std::string& what, int ms, size_t offset = 0) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    const std::string wanted = NoBlanks(what);
+    for (;;) {
+      if (Plain(raw_).find(wanted, offset) != std::string::npos) return true;
+      if (Clock::now() > deadline || !Pump(50)) {
+        return Plain(raw_).find(wanted, offset) != std::string::npos;
+      }
+    }
+  }
+  // True with the exit code once the program has ended within ms.
+  bool WaitExit(int ms, int* code) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < deadline) {
+      Pump(20);
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        *code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+      }
+    }
+    return false;
+  }
+  size_t PlainSize() { return Plain(raw_).size(); }
+  const std::string& Raw() const { return raw_; }
+
+ private:
+  bool Pump(int ms) {
+    pollfd fd{master_, POLLIN, 0};
+    if (::poll(&fd, 1, ms) > 0) {
+      char buffer[4096];
+      const ssize_t got = ::read(master_, buffer, sizeof buffer);
+      if (got > 0) raw_.append(buffer, static_cast<size_t>(got));
+      if (got == 0 || (got < 0 && errno == EIO)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      }
+    }
+    return true;
+  }
+  pid_t pid_ = -1;
+  int master_ = -1;
+  std::string raw_;
+};
+
+class Server {
+ public:
+  ~Server() { Stop(); }
+  // Starts tovi-server on 127.0.0.1:8101, waiting out a port still held by
+  // an earlier run.
+  bool Start(const std::string& parts, const std::string& db, long rateLimit) {
+    const auto deadline = Clock::now() + std::chrono::seconds(90);
+    while (Clock::now() < deadline) {
+      const std::string log = db + ".out";
+      pid_ = ::fork();
+      if (pid_ == 0) {
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        const std::string rate = std::to_string(rateLimit);
+        if (rateLimit > 0) {
+          ::execl(TOVI_SERVER_PATH, TOVI_SERVER_PATH, "--bind", "127.0.0.1", "--port", "8101",
+                  "--parts", parts.c_str(), "--db", db.c_str(), "--rate-limit", rate.c_str(),
+                  static_cast<char*>(nullptr));
+        } else {
+          ::execl(TOVI_SERVER_PATH, TOVI_SERVER_PATH, "--bind", "127.0.0.1", "--port", "8101",
+                  "--parts", parts.c_str(), "--db", db.c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(127);
+      }
+      for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (ReadFileBytes(log).find("listening on") != std::string::npos) return true;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+          pid_ = -1;
+          break;
+        }
+      }
+      Stop();
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return false;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class TerminalRunTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(sandbox_.Path("parts"));
+    fs::create_directories(sandbox_.Path("home/Desktop"));
+    fs::create_directories(sandbox_.Path("tmp"));
+    fs::create_directories(sandbox_.Path("cwd"));
+    // The setup program leaves a marker when it runs.
+    sandbox_.Write("parts/ToviSetup.exe",
+                   "#!/bin/sh\necho started > \"$(dirname \"$0\")/marker\"\n");
+  }
+  void MakePart(const std::string& name, size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + size) >> 3);
+    sandbox_.Write("parts/" + name, bytes);
+  }
+  std::vector<std::string> Env() const {
+    return {"HOME=" + sandbox_.Path("home"), "TMPDIR=" + sandbox_.Path("tmp"), "TERM=xterm",
+            "XDG_CONFIG_HOME=" + sandbox_.Path("home/.config"), "DISPLAY="};
+  }
+  std::string Downloaded(const std::string& name) const {
+    return sandbox_.Path("home/Desktop/ToviSetup/" + name);
+  }
+  void ExpectIdenticalParts(const std::vector<std::string>& names) {
+    for (const auto& name : names) {
+      EXPECT_EQ(ReadFileBytes(Downloaded(name)), sandbox_.Read("parts/" + name)) << name;
+    }
+  }
+
+  Sandbox sandbox_;
+  Server server_;
+};
+
+TEST_F(TerminalRunTest, FreshRunToTheStartedSetupProgramWithAResize) {
+  MakePart("ToviSetup-1.bin", 12 * 1000 * 1000);
+  MakePart("ToviSetup-2.bin", 12 * 1000 * 1000);
+  ASSERT_TRUE(server_.Start(sandbox_.Path("parts"), sandbox_.Path("db.sqlite3"), 8000000));
+  PtyProgram program;
+  ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 90, 26));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000)) << Plain(program.Raw());
+  ASSERT_TRUE(program.WaitFor("[Enter/i] INICIAR", 5000));
+  program.SendAsAPerson("i");
+  ASSERT_TRUE(program.WaitFor("kB/seg]... Estimado:", 20000)) << Plain(program.Raw());
+  // A narrower window mid-download gets the whole screen drawn again.
+  const size_t before = program.PlainSize();
+  program.Resize(64, 20);
+  EXPECT_TRUE(program.WaitFor("Tovi Downloader 2.1", 5000, before));
+  EXPECT_TRUE(program.WaitFor("[Enter/p] PAUSAR", 5000, before));
+  int code = -1;
+  ASSERT_TRUE(program.WaitExit(60000, &code));
+  EXPECT_EQ(code, 0);
+  ExpectIdenticalParts({"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"});
+  EXPECT_EQ(ReadFileBytes(Downloaded("marker")), "started\n");
+  EXPECT_FALSE(fs::exists(sandbox_.Path("home/Desktop/Continuar descargando Tovi.desktop")));
+}
+
+TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
+  MakePart("ToviSetup-1.bin", 20 * 1000 * 1000);
+  ASSERT_TRUE(server_.Start(sandbox_.Path("parts"), sandbox_.Path("db.sqlite3"), 4000000));
+  const std::string launcher = sandbox_.Path("home/Desktop/Continuar descargando Tovi.desktop");
+  {
+    PtyProgram program;
+    ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
+    ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+    program.SendAsAPerson("\r");
+    ASSERT_TRUE(program.WaitFor("Mbytes transferidos", 20000)) << Plain(program.Raw());
+    const size_t before = program.PlainSize();
+    program.Send("p");
+    // Curses rewrites only the cells that change.
+    ASSERT_TRUE(program.WaitFor("CONTINUAR", 5000, before));
+    program.Send("q");
+    ASSERT_TRUE(program.WaitFor("¿Estás seguro que deseas cerrar este programa?", 5000));
+    program.Send("s");
+    ASSERT_TRUE(program.WaitFor("Se ha creado un acceso directo en el escritorio", 5000));
+    program.Send("\r");
+    int code = -1;
+    ASSERT_TRUE(program.WaitExit(5000, &code));
+    EXPECT_EQ(code, 0);
+  }
+  ASSERT_TRUE(fs::exists(launcher));
+  ASSERT_FALSE(fs::exists(Downloaded("ToviSetup-1.bin")));
+  // Started by hand while the launcher exists: the program opens it, and
+  // the download continues to the end.
+  PtyProgram again;
+  ASSERT_TRUE(again.Start(Env(), sandbox_.Path("cwd"), 80, 24));
+  int code = -1;
+  ASSERT_TRUE(again.WaitExit(60000, &code)) << Plain(again.Raw());
+  EXPECT_EQ(code, 0);
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(Downloaded("marker")) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ExpectIdenticalParts({"ToviSetup.exe", "ToviSetup-1.bin"});
+  EXPECT_TRUE(fs::exists(Downloaded("marker")));
+  EXPECT_FALSE(fs::exists(launcher));
+}
+
+TEST_F(TerminalRunTest, ServerDownShowsTheFailureAndCloses) {
+  PtyProgram program;
+  ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+  program.SendAsAPerson("i");
+  EXPECT_TRUE(program.WaitFor("Error: Al intentar inicializar la descarga.", 20000))
+      << Plain(program.Raw()) << sandbox_.Read("tmp/log.txt");
+  program.Send("q");
+  ASSERT_TRUE(program.WaitFor("[s] Sí", 5000));
+  program.Send("s");
+  int code = -1;
+  ASSERT_TRUE(program.WaitExit(5000, &code));
+  EXPECT_EQ(code, 0);
+}
+
+}  // namespace
