@@ -37,11 +37,13 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 mkdir -p "$HOME" "$work/app" "$work/parts"
 
 server_pid=
+proxy_pid=
 xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+  [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null && wait "$proxy_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   cp "$work/server.log" "$artefacts/" 2>/dev/null
   rm -rf "$work"
@@ -85,11 +87,24 @@ head -c $((6 * 1024 * 1024)) /dev/urandom >"$work/parts/ToviSetup-1.bin"
 head -c $((4 * 1024 * 1024)) /dev/urandom >"$work/parts/ToviSetup-2.bin"
 cp "$program" "$work/app/"
 
-port_free() { ! ss -ltn 2>/dev/null | grep -q '127.0.0.1:8101 '; }
-wait_for 60 port_free || fail "127.0.0.1:8101 is taken"
-# Slow enough to see the download and pause it midway.
-"$server" --bind 127.0.0.1 --port 8101 --parts "$work/parts" --db "$work/events.sqlite3" \
-  ${TOVI_CLICKED_RATE_ARGS:-} </dev/null >"$work/server.out" 2>"$work/server.log" &
+port_free() { ! ss -ltn 2>/dev/null | grep -q "127.0.0.1:$1 "; }
+wait_for 60 port_free 8101 || fail "127.0.0.1:8101 is taken"
+# Slow enough (1.5 MB/s) to see the download and pause it midway: the
+# server's own limit when it has one, else a slow relay in front of it.
+rate=1500000
+if "$server" --help 2>&1 | grep -q -- --rate-limit; then
+  server_port=8101
+  limit=(--rate-limit "$rate")
+else
+  server_port=8102
+  wait_for 60 port_free $server_port || fail "127.0.0.1:$server_port is taken"
+  limit=()
+  python3 "$root/tests/support/slow_proxy.py" 8101 $server_port $rate >"$work/proxy.out" 2>&1 &
+  proxy_pid=$!
+  wait_for 10 grep -q listening "$work/proxy.out" || fail "the slow relay did not start"
+fi
+"$server" --bind 127.0.0.1 --port $server_port --parts "$work/parts" \
+  --db "$work/events.sqlite3" "${limit[@]}" </dev/null >"$work/server.out" 2>"$work/server.log" &
 server_pid=$!
 wait_for 10 grep -q listening "$work/server.out" || fail "tovi-server did not start"
 
