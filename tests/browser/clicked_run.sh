@@ -185,16 +185,18 @@ wait_for 20 probe dialog Aviso >/dev/null || fail "no notice about the shortcut"
 xdotool key Return
 wait_for 30 bash -c "! kill -0 $first_pid 2>/dev/null" || fail "program did not end"
 
-shortcut=$(find -L "$WINEPREFIX/drive_c/users" "$HOME" -name 'Continuar descargando Tovi.lnk' 2>/dev/null | head -n1)
+# The desktop as the program sees it (Wine links it to $HOME).
+desktop() { echo "$WINEPREFIX/drive_c/users/$(id -un)/Desktop"; }
+shortcut="$(desktop)/Continuar descargando Tovi.lnk"
+[ -e "$shortcut" ] || shortcut=
 [ -n "$shortcut" ] || fail "no desktop shortcut after closing"
 say "shortcut: $shortcut"
 
 say "started again by hand: the shortcut continues the download"
 start_program
-marker() { find -L "$WINEPREFIX/drive_c/users" "$HOME" -name ToviSetup.exe.ran 2>/dev/null | head -n1; }
-marker_found() { [ -n "$(marker)" ]; }
+folder="$(desktop)/ToviSetup"
+marker_found() { [ -e "$folder/ToviSetup.exe.ran" ]; }
 wait_for 180 marker_found || fail "the setup program never ran"
-folder=$(dirname "$(marker)")
 say "setup ran in $folder"
 
 for part in ToviSetup.exe ToviSetup-1.bin ToviSetup-2.bin; do
