@@ -7,11 +7,15 @@
 #include "app/paths.h"
 #include "app/process_command_line.h"
 #include "browser/browser_window.h"
+#include "browser/skin_view.h"
+#include "ui/main_view.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   SetProcessCommandLine(GetCommandLineA());
   SetLogPath(EnsureTrailingSeparator(TemporaryDirectory()) + "log.txt");
   auto* window = new Q9BrowserWindow(instance, showCommand);
+  // The controller talks to the skinned window.
+  TheMainView = &TheSkinView();
   TheApplication = CreateApplication(window);
   TheApplication->Run();
   DestroyApplication();

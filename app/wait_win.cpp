@@ -13,8 +13,13 @@ class Win32Pump final : public MessagePump {
     return MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT) != WAIT_TIMEOUT;
   }
   void DispatchQueued() override {
+    // UI commands stay queued for the main loop, the only place that hands
+    // them to the controller: dispatched from a nested wait (the display's
+    // pause between progress reports) they would reach the window procedure
+    // and be lost, and with them the user's clicks.
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, WM_UI_COMMAND - 1, PM_REMOVE) ||
+           PeekMessageW(&message, nullptr, WM_UI_COMMAND + 1, 0xFFFFFFFF, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }

@@ -2,6 +2,4 @@
 
 std::atomic<Q9BrowserWindow*> TheBrowserWindow{nullptr};
 
-void Q9BrowserWindow::LoadPage(const std::wstring& address) { pageUrl_ = address; }
-
-void Q9BrowserWindow::StopRefreshTimer() {}
+void Q9BrowserWindow::StopRefreshTimer() { refreshTimer_.Stop(); }

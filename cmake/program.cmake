@@ -8,6 +8,7 @@ target_link_libraries(ToviDownloader PRIVATE tovi_app tovi_browser tovi_workflow
 if(WIN32)
   enable_language(RC)
   target_sources(ToviDownloader PRIVATE app/main_win.cpp resources/tovi.rc)
+  tovi_add_pictures(ToviDownloader)
   set_target_properties(ToviDownloader PROPERTIES WIN32_EXECUTABLE TRUE)
   target_link_libraries(ToviDownloader PRIVATE ole32 oleaut32 uuid comctl32 iphlpapi)
 else()
