@@ -37,13 +37,11 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 mkdir -p "$HOME" "$work/app" "$work/parts"
 
 server_pid=
-proxy_pid=
 xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null && wait "$proxy_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   cp "$work/server.log" "$artefacts/" 2>/dev/null
   rm -rf "$work"
