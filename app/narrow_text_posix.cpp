@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/narrow_text.h"
+#include "app/utf8.h"
 
 namespace {
 constexpr uint32_t kEscapeBase = 0xDC00;
@@ -61,20 +62,8 @@ std::string NarrowText(const std::wstring& text) {
     const auto c = static_cast<uint32_t>(wc);
     if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
       out += static_cast<char>(c - kEscapeBase);
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
     } else if (c <= 0x10FFFF) {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      AppendUtf8(out, c);
     }
   }
   return out;

@@ -22,6 +22,7 @@
 #include "browser/browser_window.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"
+#include "support/fixture_server_url.h"
 #include "support/sandbox.h"
 #include "ui/status_channel.h"
 #include "ui/ui_commands.h"
@@ -32,14 +33,6 @@
 #include "workflow/workflow_driver.h"
 
 namespace {
-
-std::string FixtureBaseUrl() {
-  const char* dir = std::getenv("TOVI_TEST_SERVER_DIR");
-  if (dir == nullptr) return "";
-  std::string address = ReadFileBytes(std::string(dir) + "/address");
-  while (!address.empty() && (address.back() == '\n' || address.back() == '\r')) address.pop_back();
-  return address.empty() ? "" : "http://" + address;
-}
 
 // The server's copy of a part, reached through Wine's drive Z:.
 std::string ServerPart(const std::string& name) {

@@ -13,6 +13,7 @@
 #include "stats/parts_loop.h"
 #include "stats/stats_requests.h"
 #include "stats/update_milestone.h"
+#include "support/fixture_server_url.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
 #include "support/test_socket.h"
@@ -30,15 +31,6 @@ std::string PartBytes(int part, int64_t count) {
   for (int64_t j = 0; j < count; ++j)
     bytes[static_cast<size_t>(j)] = static_cast<char>((j * 31 + part * 7) & 0xFF);
   return bytes;
-}
-
-// "http://ADDR:PORT" of the fixture's server; empty when there is none.
-std::string FixtureBaseUrl() {
-  const char* dir = std::getenv("TOVI_TEST_SERVER_DIR");
-  if (dir == nullptr) return "";
-  std::string address = ReadFileBytes(std::string(dir) + "/address");
-  while (!address.empty() && (address.back() == '\n' || address.back() == '\r')) address.pop_back();
-  return address.empty() ? "" : "http://" + address;
 }
 
 std::string ClosedPortUrl() {

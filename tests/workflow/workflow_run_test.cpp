@@ -14,6 +14,7 @@
 #include "app/process_command_line.h"
 #include "app/ticks.h"
 #include "stats/download_records.h"
+#include "support/fixture_server_url.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
@@ -37,11 +38,6 @@ const char kEndBanner[] = "************* Polvex Download Manager Sytem End *****
 std::string ServerDir() {
   const char* dir = std::getenv("TOVI_TEST_SERVER_DIR");
   return dir != nullptr ? dir : "";
-}
-
-std::string FixtureBaseUrl() {
-  const std::string address = ReadFileBytes(ServerDir() + "/address");
-  return address.empty() ? "" : "http://" + address;
 }
 
 std::string ClosedPortUrl() {
