@@ -18,10 +18,7 @@ class StatusChannelTest : public testing::Test {
   void SetUp() override {
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
-    TheStatsSettings.baseUrl = stats_.Url("");
-    TheStatsSettings.mid = "m";
-    TheStatsSettings.game = "29";
-    TheStatsSettings.distributor = "0";
+    TheStatsSettings = StatsSettings{stats_.Url(""), "m", "29", "0", ""};
   }
   void TearDown() override {
     TheUiState.ResetForTesting();
