@@ -52,5 +52,9 @@ class MainView {
   ~MainView() = default;
 };
 
+// Shows or hides action picture n: 1 INICIAR, 2 CONTINUAR, 3 PAUSAR; any
+// other n changes nothing.
+void ShowActionButton(MainView& view, int n, bool show);
+
 // The view of this process; set by the front end before the main loop runs.
 extern MainView* TheMainView;

@@ -15,12 +15,6 @@ namespace {
 bool pageShown[3] = {false, false, false};
 
 std::wstring Unsigned(int64_t value) { return std::to_wstring(static_cast<uint32_t>(value)); }
-
-void ShowActionButton(MainView& view, int n, bool show) {
-  static constexpr ViewControl kPictures[] = {
-      ViewControl::StartPicture, ViewControl::ContinuePicture, ViewControl::PausePicture};
-  view.ShowOrHide(kPictures[n - 1], show);
-}
 }  // namespace
 
 std::wstring TimeLeftText(int32_t seconds) {

@@ -23,8 +23,13 @@
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
 #include "workflow/desktop_shortcut.h"
+#include "workflow/workflow_driver.h"
 
 namespace {
+// The program's version, shown with the game and distributor values that the
+// statistics requests send.
+constexpr const char* kProgramVersion = "2.1";
+
 [[noreturn]] void ExitNow() { ExitImmediately(); }
 
 const UiControllerWorld kRealWorld = {GetDesktopPath, GetShortcutPath, OpenShortcut, ExitNow};
@@ -51,10 +56,11 @@ MainView& View() {
   return TheMainView != nullptr ? *TheMainView : none;
 }
 
+// The action pictures in the order INICIAR, CONTINUAR, PAUSAR.
 void ShowActionButtons(MainView& view, bool start, bool cont, bool pause) {
-  view.ShowOrHide(ViewControl::StartPicture, start);
-  view.ShowOrHide(ViewControl::ContinuePicture, cont);
-  view.ShowOrHide(ViewControl::PausePicture, pause);
+  ShowActionButton(view, 1, start);
+  ShowActionButton(view, 2, cont);
+  ShowActionButton(view, 3, pause);
 }
 
 void ShowFolderControls(MainView& view, bool show) {
@@ -73,16 +79,16 @@ bool Start(MainView& view) {
 
 bool Continue(MainView& view, uint32_t parameter) {
   view.ShowOrHide(ViewControl::ProgressBar, false);
-  view.ShowOrHide(ViewControl::PausePicture, false);
-  view.ShowOrHide(ViewControl::ContinuePicture, false);
-  view.ShowOrHide(ViewControl::StartPicture, false);
+  ShowActionButton(view, 3, false);
+  ShowActionButton(view, 2, false);
+  ShowActionButton(view, 1, false);
   std::wstring line;
   if (parameter == 0) {
     line = L"aguarde por favor...";
     StartSignal = true;
   } else {
     line = TheUiState.StatusText();
-    view.ShowOrHide(ViewControl::ContinuePicture, true);
+    ShowActionButton(view, 2, true);
   }
   view.SetLabelText(ViewLabel::StatusLine, line);
   view.SetLabelText(ViewLabel::DetailLine, L"");
@@ -133,7 +139,8 @@ bool Build(MainView& view) {
     return false;
   }
   view.SetFolderText(WidenText(TheUiState.DownloadFolder()));
-  view.SetLabelText(ViewLabel::VersionLabel, L"2.1 (29:0)");
+  view.SetLabelText(ViewLabel::VersionLabel, WidenText(std::string(kProgramVersion) + " (" +
+                                                       GameId + ":" + DistributorId + ")"));
   return true;
 }
 
