@@ -11,6 +11,7 @@
 #include "app/wait.h"
 #include "stats/download_records.h"
 #include "transfer/file_size.h"
+#include "transfer/http_only.h"
 
 namespace {
 
@@ -147,11 +148,7 @@ bool SendStatsRequest(const std::string& url) {
   CurlHandle curl(curl_easy_init());
   if (!curl) return false;
   curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
-  // Reports go to the statistics server over HTTP only, redirects included.
-  if (curl_easy_setopt(curl.get(), CURLOPT_PROTOCOLS_STR, "http") != CURLE_OK ||
-      curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http") != CURLE_OK) {
-    return false;
-  }
+  if (!LimitToHttp(curl.get())) return false;
   curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, kStatsRequestTimeLimitMs);
   // Several threads run requests; time limits must not rely on signals.

@@ -8,6 +8,7 @@
 #include "app/ticks.h"
 #include "stats/download_records.h"
 #include "transfer/file_size.h"
+#include "transfer/http_only.h"
 #include "transfer/log_texts.h"
 #include "transfer/transfer_state.h"
 
@@ -56,14 +57,6 @@ std::string AnswerProblem(CDownloadJob& job) {
 
 void DeleteBadFile(const std::string& path) {
   if (!RemoveFile(path)) LogFormat("%s%s\n", kCantDeleteFilePrefix, path.c_str());
-}
-
-// Both texts name the protocol libcurl may use, for the first request and
-// for every redirect: a URL from the server must never read a local file or
-// reach another kind of service.
-bool LimitToHttp(CURL* curl) {
-  return curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http") == CURLE_OK;
 }
 
 // The content check once the file is complete: true when the job has no

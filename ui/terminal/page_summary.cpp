@@ -9,6 +9,7 @@
 #include "app/thread.h"
 #include "app/window_messages.h"
 #include "browser/app_address.h"
+#include "transfer/http_only.h"
 
 namespace {
 constexpr size_t kPageLimit = 256 * 1024;
@@ -53,6 +54,8 @@ uint32_t FetchMain(void* argument) {
   std::unique_ptr<FetchRequest> request(static_cast<FetchRequest*>(argument));
   std::unique_ptr<CURL, void (*)(CURL*)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) return 0;
+  // A page may redirect anywhere; only HTTP is ever followed.
+  if (!LimitToHttp(curl.get())) return 0;
   std::string page;
   curl_easy_setopt(curl.get(), CURLOPT_URL, request->address.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, Collect);

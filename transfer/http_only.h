@@ -1,0 +1,10 @@
+// Every request the program makes is plain HTTP.
+#pragma once
+
+#include <curl/curl.h>
+
+// Allows libcurl only HTTP, for the first request and for every redirect: a
+// URL from a server must never read a local file or reach another kind of
+// service. False when libcurl refuses the setting; the handle must not be
+// used then.
+[[nodiscard]] bool LimitToHttp(CURL* curl);
