@@ -226,5 +226,3 @@ bool HandleUiCommand(uint32_t code, uint32_t parameter) {
 void SetUiControllerWorldForTesting(const UiControllerWorld* replacement) {
   world = replacement != nullptr ? replacement : &kRealWorld;
 }
-
-int64_t LongestUiCommandMicroseconds() { return longestMicroseconds.load(); }

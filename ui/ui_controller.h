@@ -20,6 +20,5 @@ struct UiControllerWorld {
 void SetUiControllerWorldForTesting(const UiControllerWorld* world);
 
 // With TOVI_UI_TIMING set in the environment, the controller logs each new
-// longest time spent in one command ("UI command <code> took <ms> ms"); the
-// modal commands (close, folder choice) are left out.
-int64_t LongestUiCommandMicroseconds();
+// longest time spent in one command ("UI command <code> took <n> us (longest
+// so far)"); the modal commands (close, folder choice) are left out.
