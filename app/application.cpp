@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "app/exit.h"
-#include "app/log.h"
-#include "app/navigation_sound.h"
-#include "app/ole.h"
+#include "platform/exit.h"
+#include "platform/log.h"
+#include "platform/navigation_sound.h"
+#include "platform/ole.h"
 #include "browser/browser_window.h"
-#include "workflow/program_thread.h"
+#include "app/program_thread.h"
 
 namespace {
 // The sound setting found at start, restored by an orderly shutdown only.

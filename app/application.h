@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "app/instance_mutex.h"
-#include "app/message_loop.h"
-#include "app/thread.h"
+#include "platform/instance_mutex.h"
+#include "platform/message_loop.h"
+#include "platform/thread.h"
 
 class Q9BrowserWindow;
 

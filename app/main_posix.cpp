@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/exit.h"
-#include "app/files.h"
-#include "app/log.h"
-#include "app/paths.h"
-#include "app/process_command_line.h"
 #include "browser/browser_window.h"
+#include "platform/exit.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "platform/process_command_line.h"
 #include "ui/terminal/front_end.h"
 #include "workflow/command_line.h"
 

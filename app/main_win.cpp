@@ -2,12 +2,12 @@
 #include <windows.h>
 
 #include "app/application.h"
-#include "app/files.h"
-#include "app/log.h"
-#include "app/paths.h"
-#include "app/process_command_line.h"
 #include "browser/browser_window.h"
 #include "browser/skin_view.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "platform/process_command_line.h"
 #include "ui/main_view.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {

@@ -11,8 +11,8 @@
 #include <atomic>
 #include <string>
 
-#include "app/window_messages.h"
 #include "browser/timer.h"
+#include "platform/window_messages.h"
 
 class Q9BrowserWindow {
  public:

@@ -1,5 +1,5 @@
-#include "app/message_queue_posix.h"
 #include "browser/browser_window.h"
+#include "platform/message_queue_posix.h"
 
 namespace {
 void BrowserWindowProc(WindowHandle, const Message&, void*) {}

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 
-#include "app/window_messages.h"
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
 #include "browser/window_placement.h"
 #include "browser/window_procs_win.h"
 #include "browser/window_title.h"
+#include "platform/window_messages.h"
 
 namespace {
 const wchar_t kClassName[] = L"Q9Browser0029";

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/window_messages.h"
+#include "platform/window_messages.h"
 
 // Told by the page host when a loaded page asks for the external object.
 inline constexpr uint32_t WM_STOPRELOAD = 0x0400 + 53;

@@ -10,8 +10,8 @@
 
 #include <new>
 
-#include "browser/app_address.h"
 #include "browser/container_site.h"
+#include "ui/app_address.h"
 
 // COM interfaces end their objects through Release, never through a
 // destructor, and these records are freed with the container.

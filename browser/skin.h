@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/window_messages.h"
+#include "platform/window_messages.h"
 #include "ui/main_view.h"
 
 // wParam + lParam as a signed sum becomes the title; 0 restores it.

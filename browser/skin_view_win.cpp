@@ -4,10 +4,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/narrow_text.h"
 #include "browser/browser_window.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"
+#include "platform/narrow_text.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ function(tovi_test name)
                          ${PROJECT_SOURCE_DIR}/tests/support/sandbox.cpp
                          ${PROJECT_SOURCE_DIR}/tests/support/log_capture.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE GTest::gtest tovi_app tovi_warnings)
+  target_link_libraries(${name} PRIVATE GTest::gtest tovi_platform tovi_warnings)
   set(lock)
   if(arg_RESOURCE_LOCK)
     set(lock RESOURCE_LOCK ${arg_RESOURCE_LOCK})

@@ -1,7 +1,7 @@
 #include "stats/comm_file.h"
 
-#include "app/files.h"
-#include "app/log.h"
+#include "platform/files.h"
+#include "platform/log.h"
 #include "stats/download_records.h"
 #include "stats/json_document.h"
 #include "stats/stats_requests.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/json_document.h"

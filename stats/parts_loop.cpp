@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "stats/download_records.h"
 #include "transfer/download_file.h"
 

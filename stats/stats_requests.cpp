@@ -5,10 +5,10 @@
 #include <atomic>
 #include <memory>
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/thread.h"
-#include "app/wait.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/thread.h"
+#include "platform/wait.h"
 #include "stats/download_records.h"
 #include "transfer/file_size.h"
 #include "transfer/http_only.h"

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "app/log.h"
-#include "app/thread.h"
-#include "app/wait.h"
+#include "platform/log.h"
+#include "platform/thread.h"
+#include "platform/wait.h"
 #include "transfer/download_job.h"
 #include "transfer/transfer_state.h"
 

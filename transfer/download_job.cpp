@@ -3,9 +3,9 @@
 #include <cinttypes>
 #include <cmath>
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/ticks.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "transfer/file_size.h"
 #include "transfer/http_only.h"

@@ -1,8 +1,8 @@
 #include "transfer/file_size.h"
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/ticks.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/ticks.h"
 
 namespace {
 constexpr int kRetries = 10;

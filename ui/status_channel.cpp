@@ -1,9 +1,9 @@
 #include "ui/status_channel.h"
 
-#include "app/exit.h"
-#include "app/log.h"
-#include "app/wait.h"
-#include "app/window_messages.h"
+#include "platform/exit.h"
+#include "platform/log.h"
+#include "platform/wait.h"
+#include "platform/window_messages.h"
 #include "stats/stats_requests.h"
 #include "stats/update_milestone.h"
 #include "transfer/transfer_state.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/wait.h"
 #include "deployment.h"
+#include "platform/wait.h"
 #include "stats/download_records.h"
 #include "transfer/transfer_state.h"
 #include "ui/main_view.h"

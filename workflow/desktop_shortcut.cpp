@@ -1,9 +1,9 @@
 #include "workflow/desktop_shortcut.h"
 
-#include "app/desktop_path.h"
-#include "app/module_path.h"
-#include "app/narrow_text.h"
-#include "app/paths.h"
+#include "platform/desktop_path.h"
+#include "platform/module_path.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
 #include "stats/download_records.h"
 
 std::string GetShortcutPath() {

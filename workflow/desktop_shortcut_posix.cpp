@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/exit.h"
-#include "app/log.h"
-#include "app/narrow_text.h"
+#include "platform/exit.h"
+#include "platform/log.h"
+#include "platform/narrow_text.h"
 #include "workflow/command_line.h"
 #include "workflow/desktop_entry.h"
 #include "workflow/desktop_shortcut.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/application.h"
-#include "app/narrow_text.h"
+#include "platform/narrow_text.h"
 #include "workflow/desktop_shortcut.h"
 
 const char* const kShortcutExtension = ".lnk";

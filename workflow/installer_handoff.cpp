@@ -1,7 +1,7 @@
 #include "workflow/installer_handoff.h"
 
-#include "app/files.h"
-#include "app/log.h"
+#include "platform/files.h"
+#include "platform/log.h"
 #include "stats/download_records.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "app/ticks.h"
+#include "platform/ticks.h"
 #include "workflow/installer_handoff.h"
 
 extern char** environ;

@@ -1,6 +1,6 @@
 #include "workflow/prerequisites.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "ui/status_channel.h"
 #include "ui/ui_commands.h"
 

@@ -2,10 +2,10 @@
 
 #include <mutex>
 
-#include "app/files.h"
-#include "app/paths.h"
 #include "deployment.h"
 #include "identity/machine_id.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "stats/download_records.h"
 
 namespace {

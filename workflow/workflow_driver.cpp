@@ -3,14 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/narrow_text.h"
-#include "app/paths.h"
-#include "app/process_command_line.h"
-#include "app/ticks.h"
-#include "app/wait.h"
 #include "deployment.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
+#include "platform/process_command_line.h"
+#include "platform/ticks.h"
+#include "platform/wait.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"

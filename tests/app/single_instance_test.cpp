@@ -3,8 +3,8 @@
 
 #include <regex>
 
-#include "app/instance_mutex.h"
-#include "app/ticks.h"
+#include "platform/instance_mutex.h"
+#include "platform/ticks.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
 

@@ -12,13 +12,13 @@
 #include <string>
 #include <thread>
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/narrow_text.h"
-#include "app/process_command_line.h"
-#include "app/ticks.h"
-#include "app/wait.h"
-#include "app/window_messages.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/narrow_text.h"
+#include "platform/process_command_line.h"
+#include "platform/ticks.h"
+#include "platform/wait.h"
+#include "platform/window_messages.h"
 #include "browser/browser_window.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"

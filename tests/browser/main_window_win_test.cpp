@@ -12,13 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/wait.h"
-#include "app/window_messages.h"
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
 #include "browser/skin.h"
 #include "browser/skin_layout.h"
 #include "browser/window_placement.h"
+#include "platform/wait.h"
+#include "platform/window_messages.h"
 #include "ui/ui_commands.h"
 
 namespace {

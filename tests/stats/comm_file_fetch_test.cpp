@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/files.h"
-#include "app/thread.h"
+#include "platform/files.h"
+#include "platform/thread.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/files.h"
+#include "platform/files.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/ticks.h"
+#include "platform/ticks.h"
 #include "support/child_process.h"
 
 extern char** environ;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "support/sandbox.h"
 
 LogCapture::LogCapture() {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/paths.h"
+#include "platform/paths.h"
 
 class Sandbox {
  public:

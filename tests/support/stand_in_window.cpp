@@ -1,8 +1,8 @@
 #include "support/stand_in_window.h"
 
-#include "app/ticks.h"
-#include "app/wait.h"
-#include "app/window_messages.h"
+#include "platform/ticks.h"
+#include "platform/wait.h"
+#include "platform/window_messages.h"
 
 StandInWindow::StandInWindow(std::set<uint32_t> startOn) : startOn_(std::move(startOn)) {
   thread_ = std::thread([this] { ThreadMain(); });

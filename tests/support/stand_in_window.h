@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/window_messages.h"
+#include "platform/window_messages.h"
 
 struct SeenCommand {
   uint32_t code;

@@ -1,4 +1,4 @@
-#include "app/message_queue_posix.h"
+#include "platform/message_queue_posix.h"
 #include "support/stand_in_window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/thread.h"
+#include "platform/thread.h"
 #include "stats/download_records.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"

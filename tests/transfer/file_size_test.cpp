@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/ticks.h"
+#include "platform/ticks.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
 

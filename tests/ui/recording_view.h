@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/narrow_text.h"
+#include "platform/narrow_text.h"
 #include "ui/main_view.h"
 
 class RecordingView final : public MainView {

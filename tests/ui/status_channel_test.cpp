@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ticks.h"
+#include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/files.h"
-#include "app/paths.h"
-#include "app/ticks.h"
-#include "app/wait.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/ticks.h"
+#include "platform/wait.h"
 #include "stats/download_records.h"
 #include "support/http_fixture.h"
 #include "support/sandbox.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/desktop_path.h"
+#include "platform/desktop_path.h"
 #include "stats/download_records.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"

@@ -4,10 +4,10 @@
 
 #include <filesystem>
 
-#include "app/desktop_path.h"
-#include "app/module_path.h"
-#include "app/narrow_text.h"
-#include "app/paths.h"
+#include "platform/desktop_path.h"
+#include "platform/module_path.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
 #include "stats/download_records.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "app/files.h"
-#include "app/ticks.h"
+#include "platform/files.h"
+#include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "app/log.h"
-#include "app/narrow_text.h"
-#include "app/wait.h"
+#include "platform/log.h"
+#include "platform/narrow_text.h"
+#include "platform/wait.h"
 #include "support/log_capture.h"
 #include "support/stand_in_window.h"
 #include "ui/ui_commands.h"

@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "app/narrow_text.h"
-#include "app/paths.h"
-#include "app/ticks.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
+#include "platform/ticks.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"

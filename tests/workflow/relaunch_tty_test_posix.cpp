@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <map>
 
-#include "app/narrow_text.h"
-#include "app/paths.h"
-#include "app/ticks.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
+#include "platform/ticks.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
 #include "workflow/desktop_shortcut.h"

@@ -2,7 +2,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "app/narrow_text.h"
+#include "platform/narrow_text.h"
 #include "workflow/command_line.h"
 #include "workflow/shortcut_reader.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstdlib>
 
-#include "app/files.h"
-#include "app/paths.h"
 #include "deployment.h"
 #include "identity/machine_id.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "stats/download_records.h"
 #include "stats/stats_requests.h"
 

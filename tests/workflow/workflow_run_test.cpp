@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/files.h"
-#include "app/narrow_text.h"
-#include "app/paths.h"
-#include "app/process_command_line.h"
-#include "app/ticks.h"
+#include "platform/files.h"
+#include "platform/narrow_text.h"
+#include "platform/paths.h"
+#include "platform/process_command_line.h"
+#include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "support/fixture_server_url.h"
 #include "support/http_fixture.h"

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/narrow_text.h"
+#include "platform/narrow_text.h"
 #include "ui/terminal/front_end.h"
 #include "ui/terminal/terminal_view.h"
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/narrow_text.h"
-#include "app/thread.h"
-#include "app/window_messages.h"
-#include "browser/app_address.h"
+#include "platform/narrow_text.h"
+#include "platform/thread.h"
+#include "platform/window_messages.h"
 #include "transfer/http_only.h"
+#include "ui/app_address.h"
 
 namespace {
 constexpr size_t kPageLimit = 256 * 1024;

@@ -14,9 +14,9 @@
 #include <memory>
 #include <mutex>
 
-#include "app/exit.h"
-#include "app/message_queue_posix.h"
-#include "app/narrow_text.h"
+#include "platform/exit.h"
+#include "platform/message_queue_posix.h"
+#include "platform/narrow_text.h"
 #include "ui/terminal/front_end.h"
 #include "ui/terminal/page_summary.h"
 #include "ui/terminal/terminal_screen.h"

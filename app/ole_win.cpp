@@ -1,7 +1,0 @@
-#include <ole2.h>
-
-#include "app/ole.h"
-
-bool InitializeOle() { return OleInitialize(nullptr) == S_OK; }
-
-void UninitializeOle() { OleUninitialize(); }

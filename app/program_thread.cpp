@@ -1,0 +1,18 @@
+#include "app/program_thread.h"
+
+#include "platform/exit.h"
+#include "ui/status_channel.h"
+#include "ui/ui_commands.h"
+#include "ui/ui_controller.h"
+#include "workflow/prerequisites.h"
+#include "workflow/workflow_driver.h"
+
+uint32_t ProgramThreadMain(void*) {
+  // The controller builds the status controls and shows the first page.
+  ShowStatus(500, L"", UI_BUILD, 0);
+  CheckPrerequisites();
+  RunWorkflow();
+  ExitImmediately();
+}
+
+CommandHookFn ProgramCommandHook() { return HandleUiCommand; }

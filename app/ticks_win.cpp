@@ -1,7 +1,0 @@
-#include <windows.h>
-
-#include "app/ticks.h"
-
-uint32_t TickCount() { return GetTickCount(); }
-
-void SleepMs(uint32_t ms) { Sleep(ms); }
