@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "app/program_thread.h"
+#include "browser/browser_window.h"
 #include "platform/exit.h"
 #include "platform/log.h"
 #include "platform/navigation_sound.h"
 #include "platform/ole.h"
-#include "browser/browser_window.h"
-#include "app/program_thread.h"
 
 namespace {
 // The sound setting found at start, restored by an orderly shutdown only.
@@ -20,6 +20,8 @@ Q9BrowserApplication* CreateApplication(Q9BrowserWindow* window) {
   app->InstanceMutex = CreateInstanceMutex(kInstanceMutexName, &alreadyExists);
   // Logging is still off here, so a second instance leaves no trace.
   if (alreadyExists) ExitImmediately();
+  // The shortcut code gives the lock up before it starts the next copy.
+  SetInstanceMutexRelease(CloseApplicationInstanceMutex);
 
   VerboseLogging = true;
   OpenLog();

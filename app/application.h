@@ -55,7 +55,6 @@ Q9BrowserApplication* CreateApplication(Q9BrowserWindow* window);
 // Orderly shutdown, after the message loop ended.
 void DestroyApplication();
 
-// Gives up the single-instance lock (closes InstanceMutex), so that a copy of
-// the program started from here is not turned away while this one is still
-// ending. Any thread; once is enough, later calls do nothing.
-void ReleaseInstanceMutex();
+// Closes InstanceMutex; what ReleaseInstanceMutex does in this program. Any
+// thread; once is enough, later calls do nothing.
+void CloseApplicationInstanceMutex();

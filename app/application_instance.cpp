@@ -1,6 +1,3 @@
-// The application object's pointer and the release of its single-instance
-// lock live in the shell library, so code that relaunches the program can
-// give the lock up without depending on the whole application.
 #include <mutex>
 
 #include "app/application.h"
@@ -12,7 +9,7 @@ namespace {
 std::mutex releaseLock;
 }  // namespace
 
-void ReleaseInstanceMutex() {
+void CloseApplicationInstanceMutex() {
   std::lock_guard<std::mutex> hold(releaseLock);
   Q9BrowserApplication* app = TheApplication;
   if (app == nullptr || app->InstanceMutex == nullptr) return;

@@ -14,3 +14,10 @@ inline constexpr const char* kInstanceMutexName =
 // end of the process, whichever comes first.
 InstanceMutexHandle CreateInstanceMutex(const std::string& name, bool* alreadyExists);
 void CloseInstanceMutex(InstanceMutexHandle handle);
+
+// Gives up this process's single-instance lock, so that a copy of the program
+// started from here is not turned away while this one is still ending. The
+// code that holds the lock says how with SetInstanceMutexRelease; until it
+// does, this does nothing. Any thread; once is enough.
+void ReleaseInstanceMutex();
+void SetInstanceMutexRelease(void (*release)());

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/application.h"
 #include "platform/exit.h"
+#include "platform/instance_mutex.h"
 #include "platform/log.h"
 #include "platform/narrow_text.h"
 #include "workflow/command_line.h"

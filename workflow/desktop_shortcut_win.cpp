@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "app/application.h"
+#include "platform/instance_mutex.h"
 #include "platform/narrow_text.h"
 #include "workflow/desktop_shortcut.h"
 
