@@ -28,6 +28,7 @@ Q9BrowserApplication* CreateApplication(Q9BrowserWindow* window) {
 
   app->ProgramThreadProc = ProgramThreadMain;
   app->CommandHook = ProgramCommandHook();
+  ConnectControllerToWorkflow();
 
   if (!InitializeOle()) return app;
   TheBrowserWindow = window;

@@ -3,16 +3,20 @@
 // StatsSettings is filled once per run on the program thread before any
 // statistics request. DownloadPlan is filled by the communication-file parse
 // on the program thread; the parts loop then advances currentPart and writes
-// baseBytes/totalBytes before each transfer, so the transfer thread reads
-// settled values. currentPart is also read by reports sent from other
-// threads, and downloading is written by the program and UI threads: both are
-// atomics.
+// baseBytes/totalBytes before each transfer. currentPart is also read by
+// reports sent from other threads, and downloading is written by the program
+// and UI threads: both are atomics.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// The game and distributor values this program sends with every statistics
+// request (StatsSettings.game and .distributor).
+inline constexpr const char* GameId = "29";
+inline constexpr const char* DistributorId = "0";
 
 struct StatsSettings {
   std::string baseUrl;  // "http://<IPv4>:8101", no path, no trailing slash

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "deployment.h"
 #include "platform/desktop_path.h"
 #include "platform/exit.h"
 #include "platform/files.h"
@@ -13,7 +14,6 @@
 #include "platform/ticks.h"
 #include "platform/wait.h"
 #include "platform/window_messages.h"
-#include "deployment.h"
 #include "stats/download_records.h"
 #include "stats/stats_requests.h"
 #include "transfer/transfer_pause.h"
@@ -22,8 +22,6 @@
 #include "ui/status_display.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
-#include "workflow/desktop_shortcut.h"
-#include "workflow/workflow_driver.h"
 
 namespace {
 // The program's version, shown with the game and distributor values that the
@@ -32,8 +30,16 @@ constexpr const char* kProgramVersion = "2.1";
 
 [[noreturn]] void ExitNow() { ExitImmediately(); }
 
-const UiControllerWorld kRealWorld = {GetDesktopPath, GetShortcutPath, OpenShortcut, ExitNow};
-const UiControllerWorld* world = &kRealWorld;
+// Until the program hands its own world in: the real desktop, and no desktop
+// shortcut to find or open.
+std::string NoShortcutPath() { return {}; }
+int NoShortcutToOpen(const std::string&) {
+  LogLine("no desktop shortcut can be opened from here");
+  return 0;
+}
+const UiControllerWorld kNoShortcutWorld = {GetDesktopPath, NoShortcutPath, NoShortcutToOpen,
+                                            ExitNow};
+const UiControllerWorld* world = &kNoShortcutWorld;
 
 // A view that shows nothing, for a process without a window.
 class NoView final : public MainView {
@@ -223,6 +229,6 @@ bool HandleUiCommand(uint32_t code, uint32_t parameter) {
   return result;
 }
 
-void SetUiControllerWorldForTesting(const UiControllerWorld* replacement) {
-  world = replacement != nullptr ? replacement : &kRealWorld;
+void SetUiControllerWorld(const UiControllerWorld* replacement) {
+  world = replacement != nullptr ? replacement : &kNoShortcutWorld;
 }

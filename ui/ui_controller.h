@@ -9,15 +9,18 @@
 // shortcut present and a confirmed UI_CLOSE end the process outright.
 bool HandleUiCommand(uint32_t code, uint32_t parameter);
 
-// What the controller needs of the world beyond the window. The program
-// uses the real ones; tests replace them.
+// What the controller needs of the world beyond the window: the desktop, the
+// workflow's desktop shortcut and the end of the process. The program hands
+// the real ones in before the main loop runs; tests hand in their own. Null
+// restores the default, which knows the desktop but no shortcut. The world
+// must outlive its use.
 struct UiControllerWorld {
   std::string (*desktopPath)();
   std::string (*shortcutPath)();
   int (*openShortcut)(const std::string& shortcutPath);
   void (*exitProcess)();
 };
-void SetUiControllerWorldForTesting(const UiControllerWorld* world);
+void SetUiControllerWorld(const UiControllerWorld* world);
 
 // With TOVI_UI_TIMING set in the environment, the controller logs each new
 // longest time spent in one command ("UI command <code> took <n> us (longest

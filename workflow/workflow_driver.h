@@ -5,9 +5,6 @@
 
 #include <string>
 
-inline constexpr const char* GameId = "29";
-inline constexpr const char* DistributorId = "0";
-
 // Chooses from the command line (ProcessCommandLine) and the desktop
 // shortcut between a fresh start, a resume and reopening the shortcut, and
 // runs that path to its end. Returns when the run is over; the caller then

@@ -12,6 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "browser/browser_window.h"
+#include "browser/skin.h"
+#include "browser/skin_view.h"
+#include "platform/desktop_path.h"
+#include "platform/exit.h"
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/narrow_text.h"
@@ -19,9 +24,6 @@
 #include "platform/ticks.h"
 #include "platform/wait.h"
 #include "platform/window_messages.h"
-#include "browser/browser_window.h"
-#include "browser/skin.h"
-#include "browser/skin_view.h"
 #include "support/fixture_server_url.h"
 #include "support/sandbox.h"
 #include "ui/status_channel.h"
@@ -33,6 +35,9 @@
 #include "workflow/workflow_driver.h"
 
 namespace {
+[[noreturn]] void ExitNow() { ExitImmediately(); }
+// The world the program hands its controller.
+const UiControllerWorld kProgramWorld = {GetDesktopPath, GetShortcutPath, OpenShortcut, ExitNow};
 
 // The server's copy of a part, reached through Wine's drive Z:.
 std::string ServerPart(const std::string& name) {
@@ -81,6 +86,7 @@ TEST(AppLinkRunTest, AppOneHundredStartsTheDownloadAsIniciarWould) {
   TheBrowserWindow = window;
   ASSERT_TRUE(window->CreateMainWindow());
   TheMainView = &TheSkinView();
+  SetUiControllerWorld(&kProgramWorld);
 
   std::atomic<bool> finished{false};
   std::thread program([&] {

@@ -43,13 +43,13 @@ class UiControllerTest : public testing::Test {
     FakeWorld::desktop = sandbox_.Dir();
     FakeWorld::exits = 0;
     FakeWorld::opened = 0;
-    SetUiControllerWorldForTesting(&kFakeWorld);
+    SetUiControllerWorld(&kFakeWorld);
     TheMainView = &view_;
     TheStatsSettings.baseUrl = stats_.Url("");
   }
   void TearDown() override {
     TheMainView = nullptr;
-    SetUiControllerWorldForTesting(nullptr);
+    SetUiControllerWorld(nullptr);
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
     StartSignal = false;
