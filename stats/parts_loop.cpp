@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "stats/download_records.h"
 #include "transfer/download_file.h"
+#include "transfer/transfer_state.h"
 
 namespace {
 
@@ -51,6 +52,8 @@ bool DownloadAllParts() {
     for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
     plan.baseBytes = baseBytes;
     plan.totalBytes = PlanTotalBytes();
+    TheTransferState.progressBaseBytes = baseBytes;
+    TheTransferState.progressTotalBytes = plan.totalBytes.load();
     const std::string digest =
         index < plan.partDigests.size() ? plan.partDigests[index] : std::string();
     result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]), size,

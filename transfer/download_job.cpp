@@ -6,7 +6,6 @@
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/ticks.h"
-#include "stats/download_records.h"
 #include "transfer/file_size.h"
 #include "transfer/http_only.h"
 #include "transfer/log_texts.h"
@@ -280,8 +279,8 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
 
   const ProgressListener listener = state.progressListener.load();
   if (listener != nullptr && received > 0 && ShouldReportProgress() && state.expectedSize > 0) {
-    const int64_t done = TheDownloadPlan.baseBytes + received;
-    listener(ProgressPercent(done, TheDownloadPlan.totalBytes), done);
+    const int64_t done = state.progressBaseBytes.load() + received;
+    listener(ProgressPercent(done, state.progressTotalBytes.load()), done);
   }
   return 0;
 }

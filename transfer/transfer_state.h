@@ -33,6 +33,11 @@ struct TransferState {
   std::atomic<double> downloadSpeed{0.0};
   // Installed by the workflow only around the parts loop.
   std::atomic<ProgressListener> progressListener{nullptr};
+  // What the listener's overall figures count from: the download's bytes
+  // before this file's first byte, and the whole download's size. The parts
+  // loop sets both before each transfer.
+  std::atomic<int64_t> progressBaseBytes{0};
+  std::atomic<int64_t> progressTotalBytes{0};
   // 0..7; never reset. Touched only by the thread running the transfer.
   int throttleCount = 0;
   // Last overall byte count the listener recorded.

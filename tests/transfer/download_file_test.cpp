@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "platform/thread.h"
-#include "stats/download_records.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
@@ -39,7 +38,8 @@ class DownloadFileTest : public testing::Test {
   void TearDown() override {
     SetStallBoundForTesting(kDefaultStallBoundMs);
     TheTransferState.progressListener = nullptr;
-    ResetDownloadRecordsForTesting();
+    TheTransferState.progressBaseBytes = 0;
+    TheTransferState.progressTotalBytes = 0;
   }
 
   static HttpReply Pattern(int64_t size = kSize) {
@@ -388,8 +388,8 @@ std::vector<ListenerCall> listenerCalls;  // written on the transfer thread only
 void RecordProgress(int percent, int64_t bytes) { listenerCalls.push_back({percent, bytes}); }
 
 TEST_F(DownloadFileTest, ListenerGetsOverallProgress) {
-  TheDownloadPlan.baseBytes = 100000;
-  TheDownloadPlan.totalBytes = 400000;
+  TheTransferState.progressBaseBytes = 100000;
+  TheTransferState.progressTotalBytes = 400000;
   listenerCalls.clear();
   TheTransferState.progressListener = RecordProgress;
   HttpReply reply = Pattern(300000);
