@@ -361,4 +361,15 @@ TEST_F(TerminalRunTest, ServerDownShowsTheFailureAndCloses) {
             (std::vector<std::string>{"save", "Tovi", "Tovi: error", "restore"}));
 }
 
+TEST_F(TerminalRunTest, CtrlCGivesTheTitleBack) {
+  PtyProgram program;
+  ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+  program.Send("\x03");
+  int code = -1;
+  ASSERT_TRUE(program.WaitExit(5000, &code));
+  EXPECT_EQ(code, 128 + SIGINT);
+  EXPECT_EQ(Titles(program.Raw()), (std::vector<std::string>{"save", "Tovi", "restore"}));
+}
+
 }  // namespace
