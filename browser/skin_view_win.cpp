@@ -7,6 +7,7 @@
 #include "browser/browser_window.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"
+#include "browser/taskbar_button_win.h"
 #include "platform/narrow_text.h"
 
 namespace {
@@ -95,6 +96,10 @@ class SkinView final : public MainView {
 
   void OpenInBrowser(const std::string& address) override {
     ShellExecuteW(nullptr, L"open", WidenText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  }
+
+  void SetTaskbarProgress(TaskbarState state, int percent) override {
+    ShowTaskbarButtonProgress(state, percent);
   }
 };
 

@@ -7,6 +7,7 @@
 #include "browser/container_site.h"
 #include "browser/skin.h"
 #include "browser/skin_layout.h"
+#include "browser/taskbar_button_win.h"
 #include "browser/window_procs_win.h"
 #include "browser/window_title.h"
 
@@ -154,10 +155,18 @@ void ShowActionButton(int n, bool show) {
 }
 
 LRESULT CALLBACK SkinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsTaskbarButtonCreated(message)) {
+    ConnectTaskbarButton(window);
+    return 0;
+  }
   switch (message) {
     case WM_CREATE:
       // The pictures exist before the browser control is embedded.
       CreateSkin(window);
+      AcceptTaskbarButtonCreated(window);
+      return BrowserWindowProc(window, message, wParam, lParam);
+    case WM_DESTROY:
+      ReleaseTaskbarButton();
       return BrowserWindowProc(window, message, wParam, lParam);
     case WM_CTLCOLORSTATIC: {
       HDC context = reinterpret_cast<HDC>(wParam);

@@ -24,6 +24,15 @@ enum class ViewLabel {
   VersionLabel,
 };
 
+// What the progress outside the window (the taskbar button, the terminal's
+// title) says: nothing, running, paused, failed.
+enum class TaskbarState {
+  None,
+  Normal,
+  Paused,
+  Error,
+};
+
 class MainView {
  public:
   // Makes the text lines, the folder field, the progress bar and the version
@@ -47,6 +56,9 @@ class MainView {
   virtual void Flash() = 0;
   // Opens a web address in the user's own browser.
   virtual void OpenInBrowser(const std::string& address) = 0;
+  // The progress where the user looks while working elsewhere; percent 0 to
+  // 100, unused with None.
+  virtual void SetTaskbarProgress(TaskbarState state, int percent) = 0;
 
  protected:
   ~MainView() = default;

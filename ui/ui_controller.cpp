@@ -20,6 +20,7 @@
 #include "transfer/transfer_state.h"
 #include "ui/main_view.h"
 #include "ui/status_display.h"
+#include "ui/taskbar_progress.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
 
@@ -55,6 +56,7 @@ class NoView final : public MainView {
   std::string ChooseFolder() override { return {}; }
   void Flash() override {}
   void OpenInBrowser(const std::string&) override {}
+  void SetTaskbarProgress(TaskbarState, int) override {}
 };
 
 MainView& View() {
@@ -182,6 +184,7 @@ bool Close(MainView& view) {
 bool Dispatch(uint32_t code, uint32_t parameter) {
   MainView& view = View();
   const auto value = static_cast<int32_t>(parameter);
+  FollowTaskbarProgress(view, code, value);
   switch (code) {
     case UI_START:
       return Start(view);

@@ -138,6 +138,8 @@ start_program
 first_pid=$!
 wait_for 90 status_is "presiona INICIAR!" || fail "never awaited the start"
 read_origin
+# Wine's shell makes no taskbar button; the run goes on as where one is made.
+probe button || fail "could not announce the taskbar button"
 
 say "a second copy is turned away"
 (cd "$work/app" && timeout 60 wine ToviDownloader.exe >/dev/null 2>&1)
@@ -180,6 +182,10 @@ say "shortcut: $shortcut"
 
 say "started again by hand: the shortcut continues the download"
 start_program
+# The relaunched copy gets its button too, unless it is done before.
+announced=1
+if wait_for 60 status_starts "Descargando..." && probe button; then announced=2; fi
+say "taskbar button announced to $announced of 2 runs"
 folder="$(desktop)/ToviSetup"
 marker_found() { [ -e "$folder/ToviSetup.exe.ran" ]; }
 wait_for 180 marker_found || fail "the setup program never ran"
@@ -194,6 +200,8 @@ cp "$log" "$artefacts/"
 grep -q 'resuming file from byte (v1): [1-9]' "$log" ||
   fail "the relaunched program did not continue a part from its bytes on disk"
 grep -q '/finish' "$work/server.log" || fail "no finish request"
+[ "$(grep -c 'taskbar button shows the progress' "$log")" -ge "$announced" ] ||
+  fail "the taskbar button was not taken in each run it was announced to"
 [ ! -e "$shortcut" ] || fail "shortcut still there after the finish"
 say "all parts identical; resumed from ${paused_percent:-?} %"
 say "PASS"

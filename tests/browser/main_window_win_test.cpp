@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <mshtmhst.h>
 #include <ole2.h>
+#include <shobjidl.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,8 @@
 #include "browser/container_site.h"
 #include "browser/skin.h"
 #include "browser/skin_layout.h"
+#include "browser/skin_view.h"
+#include "browser/taskbar_button_win.h"
 #include "browser/window_placement.h"
 #include "platform/wait.h"
 #include "platform/window_messages.h"
@@ -339,6 +343,41 @@ TEST_F(MainWindowTest, UnembedTwiceAndWithoutControlDoesNothing) {
   MSG quit;
   EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE))
       << "the main window still hosts a control";
+}
+
+TEST_F(MainWindowTest, TaskbarButtonTakesTheProgressWhereTheShellOffersIt) {
+  // Whether this system has the shell's taskbar interface at all (Wine may
+  // or may not): the window takes it exactly when it is there.
+  ITaskbarList3* probe = nullptr;
+  bool offered = SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_ITaskbarList3, reinterpret_cast<void**>(&probe)));
+  if (probe != nullptr) {
+    offered = offered && SUCCEEDED(probe->HrInit());
+    probe->Release();
+  }
+  std::printf("taskbar interface offered: %s\n", offered ? "yes" : "no");
+
+  HWND second = CreateWindowExW(0, kClassName, L"second", WS_POPUP, 0, 0, 760, 600, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(second, nullptr);
+  // Before the shell announces the button, progress is only kept.
+  TheSkinView().SetTaskbarProgress(TaskbarState::Normal, 10);
+  EXPECT_FALSE(TaskbarButtonConnected());
+  const UINT created = RegisterWindowMessageW(L"TaskbarButtonCreated");
+  ASSERT_NE(created, 0u);
+  EXPECT_EQ(SendMessageW(second, created, 0, 0), 0);
+  EXPECT_EQ(TaskbarButtonConnected(), offered);
+  std::printf("taskbar button connected: %s\n", TaskbarButtonConnected() ? "yes" : "no");
+  for (TaskbarState state :
+       {TaskbarState::Normal, TaskbarState::Paused, TaskbarState::Error, TaskbarState::None}) {
+    TheSkinView().SetTaskbarProgress(state, 42);
+  }
+  // The shell restarted: the button is announced again.
+  EXPECT_EQ(SendMessageW(second, created, 0, 0), 0);
+  DestroyWindow(second);
+  EXPECT_FALSE(TaskbarButtonConnected()) << "released with the window";
+  // The window still answers its own messages.
+  EXPECT_EQ(SendMessageW(Main(), WM_SETTITLECOUNT, 0, 0), 0);
 }
 
 TEST_F(MainWindowTest, EmbedWithoutOleFailsAtTheClassObjectAndKeepsNothing) {

@@ -3,6 +3,8 @@
 //   window_probe origin        client origin in screen pixels: "X Y"
 //   window_probe text X Y      text of the visible control at client (X, Y)
 //   window_probe dialog TITLE  "X Y W H" of a top-level window so titled
+//   window_probe button        announces the taskbar button to the window, as
+//                              the shell does once it has made it
 // Exit code 1 when there is no such window or control.
 #include <windows.h>
 
@@ -68,6 +70,12 @@ int main(int argc, char** argv) {
     POINT origin{0, 0};
     ClientToScreen(main, &origin);
     std::printf("%ld %ld\n", origin.x, origin.y);
+    return 0;
+  }
+  if (command == "button") {
+    const UINT created = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    if (created == 0) return 1;
+    SendMessageW(main, created, 0, 0);
     return 0;
   }
   if (command == "text" && argc == 4) {

@@ -12,7 +12,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -30,7 +32,10 @@ std::string Plain(const std::string& raw) {
   for (size_t i = 0; i < raw.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(raw[i]);
     if (c == 0x1b) {
-      if (i + 1 < raw.size() && raw[i + 1] == '[') {
+      if (i + 1 < raw.size() && raw[i + 1] == ']') {
+        // A title: up to its BEL.
+        while (i < raw.size() && raw[i] != '\a') ++i;
+      } else if (i + 1 < raw.size() && raw[i + 1] == '[') {
         i += 2;
         while (i < raw.size() && !(raw[i] >= 0x40 && raw[i] <= 0x7e)) ++i;
       } else if (i + 1 < raw.size() && (raw[i + 1] == '(' || raw[i + 1] == ')')) {
@@ -42,6 +47,41 @@ std::string Plain(const std::string& raw) {
     }
     if (c > ' ') text += static_cast<char>(c);
   }
+  return text;
+}
+
+// What the program did to the terminal's title, in order: "save" and
+// "restore" for the push and pop of the title stack, else the title set.
+std::vector<std::string> Titles(const std::string& raw) {
+  const std::string save = "\033[22;0t", restore = "\033[23;0t", set = "\033]2;";
+  std::vector<std::string> titles;
+  for (size_t i = raw.find('\033'); i != std::string::npos; i = raw.find('\033', i + 1)) {
+    if (raw.compare(i, save.size(), save) == 0) {
+      titles.push_back("save");
+    } else if (raw.compare(i, restore.size(), restore) == 0) {
+      titles.push_back("restore");
+    } else if (raw.compare(i, set.size(), set) == 0) {
+      const size_t end = raw.find('\a', i);
+      if (end == std::string::npos) break;
+      titles.push_back(raw.substr(i + set.size(), end - i - set.size()));
+    }
+  }
+  return titles;
+}
+
+// The percentages of the running titles ("Tovi 42 %"), in order.
+std::vector<int> TitlePercents(const std::vector<std::string>& titles) {
+  std::vector<int> percents;
+  for (const auto& title : titles) {
+    int percent = -1;
+    if (std::sscanf(title.c_str(), "Tovi %d %%", &percent) == 1) percents.push_back(percent);
+  }
+  return percents;
+}
+
+std::string Joined(const std::vector<std::string>& titles) {
+  std::string text;
+  for (const auto& title : titles) text += "[" + title + "]";
   return text;
 }
 
@@ -234,6 +274,18 @@ TEST_F(TerminalRunTest, FreshRunToTheStartedSetupProgramWithAResize) {
   ExpectIdenticalParts({"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"});
   EXPECT_EQ(ReadFileBytes(Downloaded("marker")), "started\n");
   EXPECT_FALSE(fs::exists(sandbox_.Path("home/Desktop/Continuar descargando Tovi.desktop")));
+  // The title: saved, "Tovi" while INICIAR waits, the percentage rising as
+  // reported, "Tovi" again once the setup program starts, and given back.
+  const auto titles = Titles(program.Raw());
+  ASSERT_GE(titles.size(), 5u) << Joined(titles);
+  EXPECT_EQ(titles[0], "save") << Joined(titles);
+  EXPECT_EQ(titles[1], "Tovi") << Joined(titles);
+  EXPECT_EQ(titles[titles.size() - 2], "Tovi") << Joined(titles);
+  EXPECT_EQ(titles.back(), "restore") << Joined(titles);
+  const auto percents = TitlePercents(titles);
+  ASSERT_FALSE(percents.empty()) << Joined(titles);
+  EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << Joined(titles);
+  EXPECT_EQ(percents.size() + 4, titles.size()) << Joined(titles);
 }
 
 TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
@@ -258,6 +310,13 @@ TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
     int code = -1;
     ASSERT_TRUE(program.WaitExit(5000, &code));
     EXPECT_EQ(code, 0);
+    // Paused until the close, then the title found is given back.
+    const auto titles = Titles(program.Raw());
+    ASSERT_GE(titles.size(), 4u) << Joined(titles);
+    EXPECT_EQ(titles.front(), "save");
+    EXPECT_FALSE(TitlePercents(titles).empty()) << Joined(titles);
+    EXPECT_EQ(titles[titles.size() - 2], "Tovi en pausa") << Joined(titles);
+    EXPECT_EQ(titles.back(), "restore");
   }
   ASSERT_TRUE(fs::exists(launcher));
   ASSERT_FALSE(fs::exists(Downloaded("ToviSetup-1.bin")));
@@ -275,6 +334,14 @@ TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
   ExpectIdenticalParts({"ToviSetup.exe", "ToviSetup-1.bin"});
   EXPECT_TRUE(fs::exists(Downloaded("marker")));
   EXPECT_FALSE(fs::exists(launcher));
+  // The copy started by hand gives the terminal and its title back before
+  // the launcher's copy takes them; that one ends without progress shown.
+  const auto titles = Titles(again.Raw());
+  EXPECT_EQ(std::count(titles.begin(), titles.end(), "save"), 2) << Joined(titles);
+  EXPECT_EQ(std::count(titles.begin(), titles.end(), "restore"), 2) << Joined(titles);
+  ASSERT_GE(titles.size(), 2u);
+  EXPECT_EQ(titles[titles.size() - 2], "Tovi") << Joined(titles);
+  EXPECT_EQ(titles.back(), "restore");
 }
 
 TEST_F(TerminalRunTest, ServerDownShowsTheFailureAndCloses) {
@@ -290,6 +357,19 @@ TEST_F(TerminalRunTest, ServerDownShowsTheFailureAndCloses) {
   int code = -1;
   ASSERT_TRUE(program.WaitExit(5000, &code));
   EXPECT_EQ(code, 0);
+  EXPECT_EQ(Titles(program.Raw()),
+            (std::vector<std::string>{"save", "Tovi", "Tovi: error", "restore"}));
+}
+
+TEST_F(TerminalRunTest, CtrlCGivesTheTitleBack) {
+  PtyProgram program;
+  ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+  program.Send("\x03");
+  int code = -1;
+  ASSERT_TRUE(program.WaitExit(5000, &code));
+  EXPECT_EQ(code, 128 + SIGINT);
+  EXPECT_EQ(Titles(program.Raw()), (std::vector<std::string>{"save", "Tovi", "restore"}));
 }
 
 }  // namespace

@@ -40,6 +40,12 @@ class RecordingView final : public MainView {
   void OpenInBrowser(const std::string& address) override {
     calls.push_back(L"open " + WidenText(address));
   }
+  // Kept apart from calls: the taskbar follows the commands on its own.
+  void SetTaskbarProgress(TaskbarState state, int percent) override {
+    static const wchar_t* const kNames[] = {L"none", L"normal", L"paused", L"error"};
+    taskbar.push_back(std::wstring(kNames[static_cast<int>(state)]) + L" " +
+                      std::to_wstring(percent));
+  }
 
   static std::wstring Name(ViewControl control) {
     static const wchar_t* const kNames[] = {L"start",          L"continue",     L"pause",
@@ -54,6 +60,7 @@ class RecordingView final : public MainView {
   }
 
   std::vector<std::wstring> calls;
+  std::vector<std::wstring> taskbar;
   bool yes = false;
   std::string chosenFolder;
 };

@@ -45,6 +45,8 @@ class LineView final : public MainView {
   void OpenInBrowser(const std::string& address) override {
     if (!OpenWithDesktopBrowser(address)) Print("abrir en el navegador: " + address);
   }
+  // The status lines already say it; a log has no title.
+  void SetTaskbarProgress(TaskbarState, int) override {}
 
  private:
   static void Print(const std::string& line) {

@@ -1,7 +1,7 @@
 // The terminal screen: a curses MainView on the main thread. Keys reach the
 // main loop through the queue's input source; the modal prompts read keys
-// themselves. The terminal is given back on every way out: the loop's end,
-// ExitImmediately (the exit hook) and a fatal signal.
+// themselves. The terminal, and the title it had, are given back on every way
+// out: the loop's end, ExitImmediately (the exit hook) and a fatal signal.
 #define NCURSES_WIDECHAR 1
 #include <curses.h>
 #include <poll.h>
@@ -20,6 +20,7 @@
 #include "ui/terminal/front_end.h"
 #include "ui/terminal/page_summary.h"
 #include "ui/terminal/terminal_screen.h"
+#include "ui/terminal/terminal_title.h"
 #include "ui/terminal/terminal_view.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
@@ -36,12 +37,24 @@ size_t restoreLength = 0;
 
 std::mutex screenLock;  // one draw or the terminal's release at a time
 bool active = false;    // curses owns the terminal
+// The title found is saved on the terminal's stack and ours is shown.
+bool ownsTitle = false;
+
+void WriteOut(const char* bytes, size_t length) {
+  while (length > 0) {
+    const ssize_t written = ::write(STDOUT_FILENO, bytes, length);
+    if (written <= 0) return;
+    bytes += written;
+    length -= static_cast<size_t>(written);
+  }
+}
 
 void Release() {
   std::lock_guard<std::mutex> hold(screenLock);
   if (!active) return;
   active = false;
   endwin();
+  if (ownsTitle) WriteOut(kRestoreTitleSequence, sizeof kRestoreTitleSequence - 1);
 }
 
 void OnFatalSignal(int signal) {
@@ -51,13 +64,17 @@ void OnFatalSignal(int signal) {
   ::raise(signal);
 }
 
-void AddCapability(const char* name) {
-  const char* value = tigetstr(const_cast<char*>(name));
-  if (value == nullptr || value == reinterpret_cast<char*>(-1)) return;
+void AddRestoreBytes(const char* value) {
   const size_t length = std::strlen(value);
   if (restoreLength + length >= sizeof restoreSequence) return;
   std::memcpy(restoreSequence + restoreLength, value, length);
   restoreLength += length;
+}
+
+void AddCapability(const char* name) {
+  const char* value = tigetstr(const_cast<char*>(name));
+  if (value == nullptr || value == reinterpret_cast<char*>(-1)) return;
+  AddRestoreBytes(value);
 }
 
 // Waits for one key without holding the screen, so that the exit hook can
@@ -132,6 +149,13 @@ class TerminalView final : public MainView {
     Draw();
   }
 
+  void SetTaskbarProgress(TaskbarState state, int percent) override {
+    const std::string sequence = TitleSequence(TerminalTitle(state, percent));
+    std::lock_guard<std::mutex> hold(screenLock);
+    // Curses has flushed its last draw: the title goes between two draws.
+    if (active && ownsTitle) WriteOut(sequence.data(), sequence.size());
+  }
+
   // The queue's input reader: keys become UI commands for the loop.
   bool ReadKey(Message* message) {
     wint_t key = 0;
@@ -179,6 +203,12 @@ class TerminalView final : public MainView {
       AddCapability("cnorm");
       AddCapability("rmkx");
       AddCapability("rmcup");
+      // Only a terminal has a title to keep.
+      ownsTitle = ::isatty(STDOUT_FILENO) != 0;
+      if (ownsTitle) {
+        WriteOut(kSaveTitleSequence, sizeof kSaveTitleSequence - 1);
+        AddRestoreBytes(kRestoreTitleSequence);
+      }
     }
     for (int signal :
          {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
