@@ -3,14 +3,13 @@
 // kept up as events arrive. Each expected figure is worked out by hand in
 // the comments beside the table.
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <sqlite3.h>
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "server/event_rows.h"
 #include "server/event_store.h"
 #include "server/postgres_cluster.h"
 #include "server/summary_period.h"
@@ -18,13 +17,6 @@
 #include "support/sandbox.h"
 
 namespace {
-
-struct Row {
-  const char* time;
-  const char* mid;
-  const char* event;
-  std::optional<int64_t> part;
-};
 
 // "Now" is 2026-12-10 12:00:00 UTC; the period 2026-12-08 to 2026-12-10.
 constexpr const char* kNow = "2026-12-10";
@@ -134,59 +126,6 @@ struct Param {
   Fill fill;
 };
 
-struct PgCloser {
-  void operator()(PGconn* c) const { PQfinish(c); }
-};
-struct PgClear {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-
-// Writes rows with their own times, as the server would have stored them.
-bool InsertRows(Store store, const std::string& db, const std::vector<Row>& rows) {
-  const char* kInsert =
-      "INSERT INTO events (time, mid, game, distributor, event, bytes, current_part)"
-      " VALUES ($1, $2, '29', '0', $3, 1000, $4)";
-  if (store == Store::kPostgres) {
-    std::unique_ptr<PGconn, PgCloser> c(PQconnectdb(db.c_str()));
-    if (PQstatus(c.get()) != CONNECTION_OK) return false;
-    for (const Row& row : rows) {
-      const std::string part = row.part ? std::to_string(*row.part) : "";
-      const char* values[] = {row.time, row.mid, row.event, row.part ? part.c_str() : nullptr};
-      const int lengths[] = {0, static_cast<int>(std::string(row.mid).size()), 0, 0};
-      const int formats[] = {0, 1, 0, 0};
-      std::unique_ptr<PGresult, PgClear> r(
-          PQexecParams(c.get(), kInsert, 4, nullptr, values, lengths, formats, 0));
-      if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
-        ADD_FAILURE() << PQerrorMessage(c.get());
-        return false;
-      }
-    }
-    return true;
-  }
-  sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> c(raw, sqlite3_close);
-  if (opened != SQLITE_OK) return false;
-  sqlite3_busy_timeout(c.get(), 5000);
-  std::string sql = kInsert;
-  for (char& ch : sql) ch = ch == '$' ? '?' : ch;
-  for (const Row& row : rows) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(c.get(), sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return false;
-    sqlite3_bind_text(s, 1, row.time, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 2, row.mid, -1, SQLITE_STATIC);
-    sqlite3_bind_text(s, 3, row.event, -1, SQLITE_STATIC);
-    if (row.part) sqlite3_bind_int64(s, 4, *row.part);
-    const int step = sqlite3_step(s);
-    sqlite3_finalize(s);
-    if (step != SQLITE_DONE) {
-      ADD_FAILURE() << sqlite3_errmsg(c.get());
-      return false;
-    }
-  }
-  return true;
-}
-
 class SummaryStoreTest : public testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
@@ -214,7 +153,7 @@ class SummaryStoreTest : public testing::TestWithParam<Param> {
       source = OpenSummarySource(db_, error);
       EXPECT_TRUE(source) << error;
     }
-    EXPECT_TRUE(InsertRows(GetParam().store, db_, rows));
+    EXPECT_TRUE(InsertEventRows(db_, rows));
     if (!source) source = OpenSummarySource(db_, error);
     EXPECT_TRUE(source) << error;
     return source;
