@@ -212,7 +212,7 @@ TEST(DashboardOff, AnUnusableTokenFileStopsTheServer) {
   box.Write("short", "too-short\n");
   box.Write("blank", "has a blank in it 0123456789\n");
   box.Write("empty", "");
-  for (const std::string file : std::vector<std::string>{"short", "blank", "empty", "missing"}) {
+  for (const std::string& file : std::vector<std::string>{"short", "blank", "empty", "missing"}) {
     std::string output;
     EXPECT_EQ(RunServerToEnd({"--port", "0", "--parts", box.Path("parts"), "--db",
                               box.Path("events.sqlite3"), "--dashboard-token-file", box.Path(file)},
