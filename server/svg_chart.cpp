@@ -140,9 +140,11 @@ std::string BarChartSvg(const std::string& title, const std::vector<std::string>
   for (size_t i = 0; i < labels.size() && i < values.size(); ++i) {
     const double height = kPlotHeight * static_cast<double>(values[i]) / top;
     const double x = kLeft + slot * static_cast<double>(i);
-    svg += "<rect x=\"" + Number(x + slot * 0.15) + "\" y=\"" +
-           Number(kTop + kPlotHeight - height) + "\" width=\"" + Number(slot * 0.7) +
-           "\" height=\"" + Number(height) + "\" fill=\"" + color + "\"/>";
+    // A lone bar stays a bar, not a block across the whole chart.
+    const double width = std::min(slot * 0.7, 64.0);
+    svg += "<rect x=\"" + Number(x + (slot - width) / 2) + "\" y=\"" +
+           Number(kTop + kPlotHeight - height) + "\" width=\"" + Number(width) + "\" height=\"" +
+           Number(height) + "\" fill=\"" + color + "\"/>";
     svg += XLabel(x + slot / 2, labels[i]);
   }
   return svg + "</svg>";
