@@ -27,7 +27,7 @@ constexpr const char* kStyle =
     "svg.chart{width:100%;height:auto}"
     "svg .grid{stroke:#eaeef2}svg .axis{stroke:#59636e}"
     "svg text{font-size:12px;fill:#59636e}svg .ylabel{text-anchor:end}"
-    "svg .xlabel{text-anchor:middle}svg .legend{fill:#1f2328}"
+    "svg .xlabel{text-anchor:middle;font-size:11px}svg .legend{fill:#1f2328}"
     "table{border-collapse:collapse;width:100%;font-size:.9em}"
     "th,td{padding:3px 8px;border-bottom:1px solid #eaeef2;text-align:right}"
     "th:first-child,td:first-child{text-align:left}"

@@ -98,6 +98,7 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
          Exec(connection, summary_sql::FillDownloads(kDurationMs), error);
   }
   ok = ok && Exec(connection, summary_sql::kIndexes, error) &&
+       (exists || Exec(connection, summary_sql::kMarkSuperseded, error)) &&
        Exec(connection,
             std::string("CREATE OR REPLACE FUNCTION tovi_follow_download() RETURNS trigger"
                         " LANGUAGE plpgsql AS $body$ BEGIN"
@@ -139,11 +140,11 @@ class PostgresSummarySource : public SummarySource {
            rows.finished.push_back(
                {PQgetvalue(r, i, 0), Count(r, i, 1), Count(r, i, 2), Count(r, i, 3)});
          });
-    ok = ok &&
-         Query(summary_sql::Stops(), {period.from, end, since}, error, [&](PGresult* r, int i) {
-           rows.stopsByPart[Number(r, i, 0).value_or(-1)] += Count(r, i, 1);
-         });
-    ok = ok && Query(summary_sql::Active(), {since}, error,
+    ok =
+        ok && Query(summary_sql::kStops, {period.from, end, since}, error, [&](PGresult* r, int i) {
+          rows.stopsByPart[Number(r, i, 0).value_or(-1)] += Count(r, i, 1);
+        });
+    ok = ok && Query(summary_sql::kActive, {since}, error,
                      [&](PGresult* r, int i) { rows.activeMachines = Count(r, i, 0); });
     std::string ignored;
     Exec(c, ok ? "COMMIT" : "ROLLBACK", ok ? error : ignored);

@@ -61,10 +61,10 @@ class SqliteSummarySource : public SummarySource {
            rows.finished.push_back({Text(s, 0), sqlite3_column_int64(s, 1),
                                     sqlite3_column_int64(s, 2), sqlite3_column_int64(s, 3)});
          });
-    ok = ok && Query(summary_sql::Stops(), {period.from, end, since}, error, [&](sqlite3_stmt* s) {
+    ok = ok && Query(summary_sql::kStops, {period.from, end, since}, error, [&](sqlite3_stmt* s) {
            rows.stopsByPart[Number(s, 0).value_or(-1)] += sqlite3_column_int64(s, 1);
          });
-    ok = ok && Query(summary_sql::Active(), {since}, error,
+    ok = ok && Query(summary_sql::kActive, {since}, error,
                      [&](sqlite3_stmt* s) { rows.activeMachines = sqlite3_column_int64(s, 0); });
     std::string ignored;
     Exec(ok ? "COMMIT" : "ROLLBACK", ok ? error : ignored);
@@ -180,6 +180,7 @@ bool PrepareDownloads(sqlite3* db, std::string& error) {
   bool ok = exists || (Run(db, summary_sql::DownloadsTable("INTEGER", ""), error) &&
                        Run(db, summary_sql::FillDownloads(kDurationMs), error));
   ok = ok && Run(db, summary_sql::kIndexes, error) &&
+       (exists || Run(db, summary_sql::kMarkSuperseded, error)) &&
        Run(db,
            std::string("CREATE TRIGGER IF NOT EXISTS events_start_download AFTER INSERT ON events"
                        " WHEN NEW.event = 'start' BEGIN ") +

@@ -11,7 +11,8 @@ namespace summary_sql {
 
 // The downloads table's rows are made and changed only by the upkeep below
 // (or the first fill), so they always say what the events say. id is the id
-// of the start event; the counts and the last part stop at the first finish.
+// of the start event; the counts and the last part stop at the first finish;
+// latest is 1 for a machine's latest download, 0 once it started again.
 inline std::string DownloadsTable(const char* idType, const char* midType) {
   return std::string("CREATE TABLE downloads ( id ") + idType +
          " PRIMARY KEY,"
@@ -26,15 +27,29 @@ inline std::string DownloadsTable(const char* idType, const char* midType) {
          " pauses BIGINT NOT NULL DEFAULT 0,"
          " resumes BIGINT NOT NULL DEFAULT 0,"
          " last_part BIGINT,"
-         " last_event_at TEXT NOT NULL);";
+         " last_event_at TEXT NOT NULL,"
+         " latest SMALLINT NOT NULL DEFAULT 1);";
 }
 
+// Each figure's query reads one of these alone, never the table: the
+// unfinished downloads that are their machine's latest are few, and have
+// indexes of their own.
 constexpr const char* kIndexes =
     "CREATE INDEX IF NOT EXISTS downloads_by_machine ON downloads (mid, game, distributor, id);"
     "CREATE INDEX IF NOT EXISTS downloads_by_start ON downloads (started_at);"
-    "CREATE INDEX IF NOT EXISTS downloads_by_finish ON downloads (finished_at);"
-    "CREATE INDEX IF NOT EXISTS downloads_by_last_event ON downloads (last_event_at);"
+    "CREATE INDEX IF NOT EXISTS downloads_by_finish"
+    " ON downloads (finished_at, duration_ms, pauses, resumes);"
+    "CREATE INDEX IF NOT EXISTS downloads_open_by_start ON downloads (started_at, last_event_at,"
+    " last_part) WHERE finished_at IS NULL AND latest = 1;"
+    "CREATE INDEX IF NOT EXISTS downloads_open_by_last_event ON downloads (last_event_at)"
+    " WHERE finished_at IS NULL AND latest = 1;"
     "CREATE INDEX IF NOT EXISTS events_by_time ON events (time, id);";
+
+// After the first fill: every download but a machine's last is not latest.
+constexpr const char* kMarkSuperseded =
+    "UPDATE downloads SET latest = 0 WHERE EXISTS (SELECT 1 FROM downloads n"
+    " WHERE n.mid = downloads.mid AND n.game = downloads.game"
+    " AND n.distributor = downloads.distributor AND n.id > downloads.id)";
 
 // Fills the downloads table from the events already stored: each event
 // belongs to the latest start of its machine at or before it; events before
@@ -94,7 +109,10 @@ inline std::string FollowDownload(const std::string& durationMs, const char* max
          "  AND game = NEW.game AND distributor = NEW.distributor)";
 }
 
+// A start: the machine's download so far is no longer its latest.
 constexpr const char* kStartDownload =
+    "UPDATE downloads SET latest = 0 WHERE mid = NEW.mid AND game = NEW.game"
+    " AND distributor = NEW.distributor AND latest = 1;"
     "INSERT INTO downloads (id, mid, game, distributor, started_at, last_event_at)"
     " VALUES (NEW.id, NEW.mid, NEW.game, NEW.distributor, NEW.time, NEW.time)";
 
@@ -109,25 +127,15 @@ constexpr const char* kFinished =
 
 // A machine's download is unfinished when no later start followed it and it
 // has no finish; it has stopped when its latest event is older than $3.
-constexpr const char* kLatestOfMachine =
-    " AND NOT EXISTS (SELECT 1 FROM downloads n WHERE n.mid = d.mid AND n.game = d.game"
-    " AND n.distributor = d.distributor AND n.id > d.id)";
-
-inline std::string Stops() {
-  return std::string(
-             "SELECT last_part, COUNT(*) FROM downloads d"
-             " WHERE started_at >= $1 AND started_at < $2 AND finished_at IS NULL"
-             " AND last_event_at < $3") +
-         kLatestOfMachine + " GROUP BY last_part";
-}
+constexpr const char* kStops =
+    "SELECT last_part, COUNT(*) FROM downloads"
+    " WHERE started_at >= $1 AND started_at < $2 AND finished_at IS NULL AND latest = 1"
+    " AND last_event_at < $3 GROUP BY last_part";
 
 // $1: the oldest time that still counts as now.
-inline std::string Active() {
-  return std::string(
-             "SELECT COUNT(*) FROM downloads d"
-             " WHERE last_event_at >= $1 AND finished_at IS NULL") +
-         kLatestOfMachine;
-}
+constexpr const char* kActive =
+    "SELECT COUNT(*) FROM downloads"
+    " WHERE last_event_at >= $1 AND finished_at IS NULL AND latest = 1";
 
 // $1, $2: the period; $3, $4: the cursor's time and id; $5: how many.
 constexpr const char* kEvents =
