@@ -87,10 +87,19 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
   bool ok = Exec(connection, kSetupLock, error);
   bool exists = false;
   if (ok) {
-    Result result(PQexec(connection, "SELECT to_regclass('downloads') IS NOT NULL"));
+    // Rebuilding the events table drops its trigger: the downloads table
+    // may then miss events, so it is made again from them.
+    Result result(PQexec(connection,
+                         "SELECT to_regclass('downloads') IS NOT NULL, EXISTS (SELECT 1 FROM"
+                         " pg_trigger WHERE tgname = 'events_follow_download'"
+                         " AND tgrelid = to_regclass('events'))"));
     ok = result && PQresultStatus(result.get()) == PGRES_TUPLES_OK && PQntuples(result.get()) == 1;
     if (ok) exists = PQgetvalue(result.get(), 0, 0)[0] == 't';
-    if (!ok) error = Message(connection);
+    if (ok && exists && PQgetvalue(result.get(), 0, 1)[0] != 't') {
+      ok = Exec(connection, "DROP TABLE downloads", error);
+      exists = false;
+    }
+    if (!ok && error.empty()) error = Message(connection);
   }
   if (ok && !exists) {
     ok = Exec(connection, "LOCK TABLE events IN SHARE ROW EXCLUSIVE MODE", error) &&

@@ -161,20 +161,35 @@ bool Run(sqlite3* db, const std::string& sql, std::string& error) {
   return false;
 }
 
+bool InSchema(sqlite3* db, const char* type, const char* name) {
+  sqlite3_stmt* raw = nullptr;
+  bool found = false;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE type = ?1 AND name = ?2", -1, &raw,
+                         nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(raw, 1, type, -1, SQLITE_STATIC);
+    sqlite3_bind_text(raw, 2, name, -1, SQLITE_STATIC);
+    found = sqlite3_step(raw) == SQLITE_ROW;
+  }
+  sqlite3_finalize(raw);
+  return found;
+}
+
 // Creates the downloads table with its upkeep, filled from the events so
 // far, in one write transaction: no event can slip in between the fill and
 // the first trigger.
 bool PrepareDownloads(sqlite3* db, std::string& error) {
   if (!Run(db, "BEGIN IMMEDIATE", error)) return false;
-  bool exists = false;
-  {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(
-            db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'downloads'", -1, &raw,
-            nullptr) == SQLITE_OK) {
-      exists = sqlite3_step(raw) == SQLITE_ROW;
+  bool exists = InSchema(db, "table", "downloads");
+  // Rebuilding the events table drops its triggers: the downloads table
+  // may then miss events, so it is made again from them.
+  if (exists && !(InSchema(db, "trigger", "events_start_download") &&
+                  InSchema(db, "trigger", "events_follow_download"))) {
+    if (!Run(db, "DROP TABLE downloads", error)) {
+      std::string ignored;
+      Run(db, "ROLLBACK", ignored);
+      return false;
     }
-    sqlite3_finalize(raw);
+    exists = false;
   }
   const std::string follow = summary_sql::FollowDownload(kFollowDurationMs, "max");
   bool ok = exists || (Run(db, summary_sql::DownloadsTable("INTEGER", ""), error) &&

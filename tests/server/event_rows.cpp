@@ -73,6 +73,22 @@ bool InsertSqlite(const std::string& db, const std::vector<Row>& rows) {
 
 }  // namespace
 
+bool ExecSql(const std::string& db, const std::string& sql) {
+  if (IsPostgresConnectionString(db)) {
+    std::unique_ptr<PGconn, PgCloser> c(PQconnectdb(db.c_str()));
+    std::unique_ptr<PGresult, PgClear> r(PQexec(c.get(), sql.c_str()));
+    if (PQresultStatus(r.get()) == PGRES_COMMAND_OK) return true;
+    ADD_FAILURE() << PQerrorMessage(c.get());
+    return false;
+  }
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> c(raw, sqlite3_close);
+  if (sqlite3_exec(c.get(), sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) return true;
+  ADD_FAILURE() << sqlite3_errmsg(c.get());
+  return false;
+}
+
 bool InsertEventRows(const std::string& db, const std::vector<Row>& rows) {
   return IsPostgresConnectionString(db) ? InsertPostgres(db, rows) : InsertSqlite(db, rows);
 }

@@ -18,3 +18,6 @@ struct Row {
 // table of db, an SQLite path or a PostgreSQL connection string. False, with
 // a test failure added, when it cannot.
 bool InsertEventRows(const std::string& db, const std::vector<Row>& rows);
+
+// Runs sql (no result rows) on db; false, with a test failure added, when it fails.
+bool ExecSql(const std::string& db, const std::string& sql);

@@ -177,6 +177,23 @@ TEST_P(SummaryStoreTest, FiguresOfTheHandMadeTable) {
   ExpectHandFigures(Summarize(*source, {"2026-12-08", kNow}));
 }
 
+TEST_P(SummaryStoreTest, EventsStoredWhileTheUpkeepWasGoneAreCountedAgain) {
+  // Rebuilding the events table (a migration) drops its triggers; events
+  // stored after that must still count once the source opens again.
+  const std::vector<Row> first(kTable.begin(), kTable.begin() + 12);
+  const std::vector<Row> rest(kTable.begin() + 12, kTable.end());
+  ASSERT_TRUE(OpenWith(first));
+  const bool postgres = GetParam().store == Store::kPostgres;
+  ASSERT_TRUE(ExecSql(db_, postgres ? "DROP TRIGGER events_follow_download ON events"
+                                    : "DROP TRIGGER events_follow_download;"
+                                      "DROP TRIGGER events_start_download"));
+  ASSERT_TRUE(InsertEventRows(db_, rest));
+  std::string error;
+  auto source = OpenSummarySource(db_, error);
+  ASSERT_TRUE(source) << error;
+  ExpectHandFigures(Summarize(*source, {"2026-12-08", kNow}));
+}
+
 TEST_P(SummaryStoreTest, ThePeriodBoundsWhatCounts) {
   auto source = OpenWith(kTable);
   ASSERT_TRUE(source);
