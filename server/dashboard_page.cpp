@@ -29,7 +29,7 @@ constexpr const char* kStyle =
     "svg text{font-size:12px;fill:#59636e}svg .ylabel{text-anchor:end}"
     "svg .xlabel{text-anchor:middle;font-size:11px}svg .legend{fill:#1f2328}"
     "table{border-collapse:collapse;width:100%;font-size:.9em}"
-    "th,td{padding:3px 8px;border-bottom:1px solid #eaeef2;text-align:right}"
+    "th,td{padding:3px 8px;border-bottom:1px solid #eaeef2;text-align:right;white-space:nowrap}"
     "th:first-child,td:first-child{text-align:left}"
     ".big{font-size:2.2em;font-weight:600;margin:0}"
     ".figures{display:flex;flex-wrap:wrap;gap:24px}.figures div{min-width:140px}"
