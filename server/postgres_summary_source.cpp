@@ -107,7 +107,10 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
          Exec(connection, summary_sql::FillDownloads(kDurationMs), error);
   }
   ok = ok && Exec(connection, summary_sql::kIndexes, error) &&
-       (exists || Exec(connection, summary_sql::kMarkSuperseded, error)) &&
+       // Statistics at once, not at autovacuum's next round: the planner
+       // needs them to pick the small partial indexes.
+       (exists || (Exec(connection, summary_sql::kMarkSuperseded, error) &&
+                   Exec(connection, "ANALYZE downloads", error))) &&
        Exec(connection,
             std::string("CREATE OR REPLACE FUNCTION tovi_follow_download() RETURNS trigger"
                         " LANGUAGE plpgsql AS $body$ BEGIN"
