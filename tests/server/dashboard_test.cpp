@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "server/dashboard_access.h"
+#include "server/event_rows.h"
+#include "server/event_store.h"
 #include "server/http_client.h"
 #include "server/server_process.h"
 #include "server/server_test_support.h"
@@ -189,6 +191,60 @@ TEST_F(DashboardServerTest, BadPeriodsAndLimitsAreRefused) {
     EXPECT_EQ(answer.status, 400) << target;
     EXPECT_EQ(answer.body.rfind("bad request: ", 0), 0u) << target << ": " << answer.body;
     EXPECT_EQ(answer.Header("cache-control"), "no-store");
+  }
+}
+
+TEST(DashboardExport, ALargePeriodComesWholeInPagesAndStopsAtTheLimit) {
+  // 4500 events, one a minute from 2026-11-01: more than two of the export's
+  // pages of 2000 and many chunks of the answer.
+  Sandbox box;
+  std::filesystem::create_directories(box.Path("parts"));
+  box.Write("parts/ToviSetup.exe", Pattern(100, 0));
+  box.Write("token", std::string(kToken) + "\n");
+  const std::string db = box.Path("events.sqlite3");
+  {
+    std::string error;
+    auto store = OpenEventStore(db, 1, error);
+    ASSERT_TRUE(store) << error;
+    store->Close();
+  }
+  std::time_t first = 0;
+  ASSERT_TRUE(ParseDay("2026-11-01", first));
+  std::vector<Row> rows;
+  for (int i = 0; i < 4500; ++i) {
+    rows.push_back({TimeText(first + i * 60), "m" + std::to_string(i % 7), "update", i % 4});
+  }
+  ASSERT_TRUE(InsertEventRows(db, rows));
+  ServerProcess server;
+  ASSERT_TRUE(server.Start({"--port", "0", "--parts", box.Path("parts"), "--db", db,
+                            "--dashboard-token-file", box.Path("token")},
+                           box.Path("server.log")));
+  const struct {
+    std::string query;
+    size_t events;
+  } kCases[] = {
+      {"from=2026-11-01&to=2026-11-30", 4500},
+      {"from=2026-11-01&to=2026-11-30&limit=2001", 2001},
+      {"from=2026-11-02&to=2026-11-02", 1440},  // one day of minutes
+      {"from=2026-11-01&to=2026-11-30&limit=100000000", 4500},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.query);
+    const HttpAnswer csv = HttpGet(server.Url("/api/events.csv?" + c.query), {kBearer});
+    ASSERT_EQ(csv.status, 200);
+    size_t lines = 0;
+    std::string previous;
+    for (size_t at = csv.body.find("\r\n") + 2; at < csv.body.size();) {
+      const size_t end = csv.body.find("\r\n", at);
+      ASSERT_NE(end, std::string::npos);
+      const std::string line = csv.body.substr(at, end - at);
+      const std::string time = line.substr(line.find(',') + 1, 24);
+      EXPECT_LT(previous, time);  // in time order, none twice
+      previous = time;
+      ++lines;
+      at = end + 2;
+    }
+    EXPECT_EQ(lines, c.events);
   }
 }
 
