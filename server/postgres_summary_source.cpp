@@ -44,6 +44,9 @@ Connection Connect(const std::string& conninfo, std::string& error) {
     error = Message(connection.get());
     return nullptr;
   }
+  // "already exists, skipping" on every start is no news for the log.
+  PQsetNoticeProcessor(
+      connection.get(), [](void*, const char*) {}, nullptr);
   return connection;
 }
 
