@@ -94,18 +94,23 @@ bool GenerateEvents(const GeneratorSettings& settings,
   Stream stream(settings.seed);
   const int64_t endDayMs = static_cast<int64_t>(settings.end - settings.end % 86400) * 1000;
   const int64_t firstDayMs = endDayMs - static_cast<int64_t>(settings.days - 1) * 86400 * 1000;
+  const int64_t lastMs = static_cast<int64_t>(settings.end) * 1000;
   std::vector<Pending> events;
   events.reserve(static_cast<size_t>(settings.events) + 64);
   uint32_t machine = 0;
-  while (static_cast<int64_t>(events.size()) < settings.events) {
+  // Events after the end are dropped (a download still running then is
+  // cut there), so whole downloads are made until enough fall before it.
+  int64_t kept = 0;
+  while (kept < settings.events) {
+    const size_t before = events.size();
     stream.Download(++machine, stream.StartTime(firstDayMs, settings.days), events);
+    for (size_t i = before; i < events.size(); ++i) kept += events[i].timeMs <= lastMs ? 1 : 0;
   }
   std::stable_sort(events.begin(), events.end(),
                    [](const Pending& a, const Pending& b) { return a.timeMs < b.timeMs; });
   GeneratedEvent out;
-  const int64_t lastMs = static_cast<int64_t>(settings.end) * 1000;
   for (const Pending& p : events) {
-    if (p.timeMs > lastMs) break;  // nothing from after the end
+    if (p.timeMs > lastMs) break;
     out.timeMs = p.timeMs;
     out.mid = MachineId(p.machine);
     out.event = kNames[p.event];

@@ -19,7 +19,7 @@ struct GeneratedEvent {
 };
 
 struct GeneratorSettings {
-  int64_t events = 1000000;  // about this many, cut at the last whole download
+  int64_t events = 1000000;  // at least this many, up to the end of the last download made
   int days = 120;            // downloads start over this many days ...
   std::time_t end = 0;       // ... ending here (events may run past it)
   uint32_t seed = 1;
