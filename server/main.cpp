@@ -54,7 +54,8 @@ constexpr const char* kUsage =
     "  --dashboard-token-file FILE\n"
     "                        serve the publisher's dashboard (/dashboard, /api/summary,\n"
     "                        /api/events.csv) to whoever presents the token on the\n"
-    "                        file's first line (Basic password or Bearer); off without\n"
+    "                        file's first line (Basic password or Bearer); without\n"
+    "                        it those paths are 404\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
