@@ -107,13 +107,17 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
   if (ok && !exists) {
     ok = Exec(connection, "LOCK TABLE events IN SHARE ROW EXCLUSIVE MODE", error) &&
          Exec(connection, summary_sql::DownloadsTable("BIGINT", "BYTEA"), error) &&
+         // Each event rewrites its download's row: vacuumed often, the
+         // table keeps its pages all-visible, so the figures' index-only
+         // scans need not visit it.
+         Exec(connection,
+              "ALTER TABLE downloads SET (autovacuum_vacuum_scale_factor = 0.02,"
+              " autovacuum_analyze_scale_factor = 0.02)",
+              error) &&
          Exec(connection, summary_sql::FillDownloads(kDurationMs), error);
   }
   ok = ok && Exec(connection, summary_sql::kIndexes, error) &&
-       // Statistics at once, not at autovacuum's next round: the planner
-       // needs them to pick the small partial indexes.
-       (exists || (Exec(connection, summary_sql::kMarkSuperseded, error) &&
-                   Exec(connection, "ANALYZE downloads", error))) &&
+       (exists || Exec(connection, summary_sql::kMarkSuperseded, error)) &&
        Exec(connection,
             std::string("CREATE OR REPLACE FUNCTION tovi_follow_download() RETURNS trigger"
                         " LANGUAGE plpgsql AS $body$ BEGIN"
@@ -131,7 +135,12 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
     Exec(connection, "ROLLBACK", ignored);
     return false;
   }
-  return Exec(connection, "COMMIT", error);
+  if (!Exec(connection, "COMMIT", error)) return false;
+  // After the first fill, statistics and the visibility map at once rather
+  // than at autovacuum's next round: the planner needs them to choose the
+  // small partial and index-only scans. (Outside the transaction, as VACUUM
+  // must be.)
+  return exists || Exec(connection, "VACUUM (ANALYZE) downloads", error);
 }
 
 class PostgresSummarySource : public SummarySource {
