@@ -11,6 +11,7 @@ constexpr const char* kStartedColor = "#1f6feb";
 constexpr const char* kFinishedColor = "#2da44e";
 constexpr const char* kFinishTimeColor = "#8250df";
 constexpr const char* kStopColor = "#cf222e";
+constexpr size_t kMaxStopBars = 16;
 
 constexpr const char* kStyle =
     "body{font-family:system-ui,sans-serif;margin:0 auto;max-width:1200px;padding:12px;"
@@ -119,11 +120,23 @@ std::string Pauses(const DashboardSummary& s) {
 std::string Stops(const DashboardSummary& s) {
   std::vector<std::string> labels;
   std::vector<int64_t> counts;
-  std::string rows;
   for (const PartStops& stop : s.stops) {
+    // A client may report any part number: past a few bars the rest share
+    // one, so the page stays a page (the API lists every part).
+    if (labels.size() + 1 == kMaxStopBars && s.stops.size() > kMaxStopBars) {
+      labels.push_back(PartLabel(stop) + " and later");
+      counts.push_back(0);
+    }
+    if (labels.size() == kMaxStopBars) {
+      counts.back() += stop.count;
+      continue;
+    }
     labels.push_back(PartLabel(stop));
     counts.push_back(stop.count);
-    rows += "<tr>" + Cell(PartLabel(stop)) + Cell(std::to_string(stop.count)) + "</tr>";
+  }
+  std::string rows;
+  for (size_t i = 0; i < labels.size(); ++i) {
+    rows += "<tr>" + Cell(labels[i]) + Cell(std::to_string(counts[i])) + "</tr>";
   }
   if (rows.empty()) rows = "<tr><td colspan=\"2\">none</td></tr>";
   return "<section id=\"stops\"><h2>Where unfinished downloads stop</h2><div class=\"figures\">" +

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "server/dashboard_page.h"
 #include "server/event_rows.h"
 #include "server/event_store.h"
 #include "server/postgres_cluster.h"
@@ -294,6 +295,30 @@ TEST(SummaryFigures, MedianAndNinetiethPercentile) {
   }
   EXPECT_FALSE(Median({}).has_value());
   EXPECT_FALSE(NearestRankPercentile({}, 90).has_value());
+}
+
+TEST(DashboardPageStops, ManyReportedPartsShareTheLastBar) {
+  // Clients may report any part: "no part yet" and 40 parts give 15 bars
+  // of their own and one for part 14 and every later one (26 parts, 2
+  // machines each).
+  DashboardSummary summary;
+  summary.period = {"2026-12-01", "2026-12-01"};
+  for (int64_t part = 0; part < 40; ++part) summary.stops.push_back({part, 2});
+  summary.stops.insert(summary.stops.begin(), PartStops{std::nullopt, 7});
+  const std::string page = DashboardPage(summary);
+  const size_t table = page.find("id=\"stops-table\"");
+  ASSERT_NE(table, std::string::npos);
+  const std::string rows = page.substr(table, page.find("</table>", table) - table);
+  size_t count = 0;
+  for (size_t at = rows.find("<tr><td>"); at != std::string::npos;
+       at = rows.find("<tr><td>", at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 16u);
+  EXPECT_NE(rows.find("<td>no part yet</td><td>7</td>"), std::string::npos);
+  EXPECT_NE(rows.find("<td>part 13</td><td>2</td>"), std::string::npos);
+  EXPECT_NE(rows.find("<td>part 14 and later</td><td>52</td>"), std::string::npos) << rows;
+  EXPECT_EQ(rows.find("part 15"), std::string::npos);
 }
 
 TEST(SummaryPeriodQuery, DefaultsAndRefusals) {
