@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,8 @@ struct HttpRequest {
   std::string host;    // the Host header, empty when absent
   std::string range;   // the Range header, empty when absent
   std::string client;  // the peer's address
+  // The Authorization header, empty when absent.
+  std::string authorization;
   bool Head() const { return method == "HEAD"; }
 };
 
@@ -28,4 +31,8 @@ struct HttpReply {
   int fileFd = -1;
   int64_t fileOffset = 0;
   int64_t fileLength = 0;
+  // A body made while it is sent, instead of body: each call appends the
+  // next piece and returns true, an empty piece ending the body; false drops
+  // the connection. Called on the engine's thread for the connection.
+  std::function<bool(std::string& piece)> stream;
 };

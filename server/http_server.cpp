@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -228,9 +229,37 @@ void FreePaced(void* cls) {
   delete file;
 }
 
+// A body made piece by piece while it is sent (chunked).
+struct StreamedBody {
+  std::function<bool(std::string&)> next;
+  std::string pending;
+  size_t sent = 0;
+};
+
+ssize_t ReadStreamed(void* cls, uint64_t, char* buffer, size_t max) {
+  auto* body = static_cast<StreamedBody*>(cls);
+  if (body->sent == body->pending.size()) {
+    body->pending.clear();
+    body->sent = 0;
+    if (!body->next(body->pending)) return MHD_CONTENT_READER_END_WITH_ERROR;
+    if (body->pending.empty()) return MHD_CONTENT_READER_END_OF_STREAM;
+  }
+  const size_t count = std::min(max, body->pending.size() - body->sent);
+  std::memcpy(buffer, body->pending.data() + body->sent, count);
+  body->sent += count;
+  return static_cast<ssize_t>(count);
+}
+
+void FreeStreamed(void* cls) { delete static_cast<StreamedBody*>(cls); }
+
 MHD_Response* MakeResponse(Engine* engine, MHD_Connection* handle, HttpReply& reply) {
   MHD_Response* response = nullptr;
-  if (reply.fileFd < 0) {
+  if (reply.stream) {
+    auto* body = new StreamedBody{std::move(reply.stream), {}, 0};
+    response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, ReadStreamed, body,
+                                                 FreeStreamed);
+    if (response == nullptr) FreeStreamed(body);
+  } else if (reply.fileFd < 0) {
     response = MHD_create_response_from_buffer(reply.body.size(), reply.body.data(),
                                                MHD_RESPMEM_MUST_COPY);
   } else if (engine->limits.rateLimit <= 0) {
@@ -327,6 +356,9 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
   request.host = host ? host : "";
   request.range = range ? range : "";
   request.client = connection->client;
+  const char* authorization =
+      MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+  request.authorization = authorization ? authorization : "";
   return MHD_YES;
 }
 

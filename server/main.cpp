@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/dashboard_setup.h"
 #include "server/event_store.h"
 #include "server/http_server.h"
 #include "server/installer_files.h"
@@ -50,6 +51,11 @@ constexpr const char* kUsage =
     "  --max-connections N   open connections in all (default 1024; 503 beyond)\n"
     "  --max-connections-per-client N\n"
     "                        open connections per client address (default 64; 429)\n"
+    "  --dashboard-token-file FILE\n"
+    "                        serve the publisher's dashboard (/dashboard, /api/summary,\n"
+    "                        /api/events.csv) to whoever presents the token on the\n"
+    "                        file's first line (Basic password or Bearer); without\n"
+    "                        it those paths are 404\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -59,6 +65,7 @@ struct Options {
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
   std::string partsBaseUrl;
+  std::string dashboardTokenFile;
   HttpSettings http;
 };
 
@@ -110,6 +117,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
       options.parts = value;
     } else if (arg == "--db") {
       options.db = value;
+    } else if (arg == "--dashboard-token-file") {
+      options.dashboardTokenFile = value;
     } else if (arg == "--parts-base-url") {
       ok = IsPartsBaseUrl(value);
       options.partsBaseUrl = value.back() == '/' ? value : value + "/";
@@ -244,6 +253,15 @@ int main(int argc, char** argv) {
   context.store = store.get();
   context.digests = &digests;
   context.partsBaseUrl = options.partsBaseUrl;
+  std::unique_ptr<Dashboard> dashboard;
+  if (!options.dashboardTokenFile.empty()) {
+    dashboard = OpenDashboard(options.db, options.dashboardTokenFile, error);
+    if (!dashboard) {
+      std::fprintf(stderr, "tovi-server: cannot serve the dashboard: %s\n", error.c_str());
+      return 1;
+    }
+    context.dashboard = &dashboard->context;
+  }
   HttpServer server(context, options.http);
   if (!server.Listen(options.bind, options.port, error)) {
     std::fprintf(stderr, "tovi-server: cannot listen on %s: %s\n",

@@ -165,6 +165,9 @@ std::string HostForUrls(const std::string& header, const std::string& fallback) 
 
 HttpReply Route(const ServerContext& context, const HttpRequest& request) {
   const std::string& path = request.path;
+  if (context.dashboard != nullptr && IsDashboardPath(path)) {
+    return AnswerDashboard(*context.dashboard, request);
+  }
   if (path == "/start") return AnswerCommFile(context, request, false);
   if (path == "/resume") return AnswerCommFile(context, request, true);
   if (path == "/pause") {

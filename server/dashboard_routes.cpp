@@ -1,0 +1,103 @@
+#include "server/dashboard_routes.h"
+
+#include <cstdio>
+
+#include "server/csv_export.h"
+#include "server/dashboard_page.h"
+#include "server/query_validation.h"
+#include "server/summary_json.h"
+#include "server/summary_period.h"
+
+namespace {
+
+HttpReply Reply(int status, const char* contentType, std::string body) {
+  HttpReply reply;
+  reply.status = status;
+  reply.contentType = contentType;
+  reply.body = std::move(body);
+  return reply;
+}
+
+HttpReply Text(int status, const std::string& text) {
+  return Reply(status, "text/plain; charset=utf-8", text + "\n");
+}
+
+// The figures and events are the publisher's business: never kept by a
+// browser or a proxy, never framed or sniffed into something else.
+HttpReply Private(HttpReply reply) {
+  reply.headers.emplace_back("Cache-Control", "no-store");
+  reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  reply.headers.emplace_back("Referrer-Policy", "no-referrer");
+  reply.headers.emplace_back("X-Frame-Options", "DENY");
+  return reply;
+}
+
+bool ReadLimit(const QueryPairs& pairs, int64_t& limit, std::string& error) {
+  limit = 0;
+  const auto found = pairs.find("limit");
+  if (found == pairs.end()) return true;
+  if (!ParseInt64Text(found->second, limit) || limit < 1 || limit > kMaxExportRows) {
+    error = "limit must be a whole number from 1 to " + std::to_string(kMaxExportRows);
+    return false;
+  }
+  return true;
+}
+
+HttpReply Answer(const DashboardContext& context, const HttpRequest& request) {
+  QueryPairs pairs;
+  SummaryPeriod period;
+  std::string error;
+  const std::time_t now = context.now();
+  if (!ParseQuery(request.query, pairs, error) || !ReadSummaryPeriod(pairs, now, period, error)) {
+    return Text(400, "bad request: " + error);
+  }
+  if (request.path == "/api/events.csv") {
+    int64_t limit = 0;
+    if (!ReadLimit(pairs, limit, error)) return Text(400, "bad request: " + error);
+    HttpReply reply = Reply(200, "text/csv; charset=utf-8", std::string());
+    reply.headers.emplace_back("Content-Disposition", "attachment; filename=\"tovi-events-" +
+                                                          period.from + "-" + period.to + ".csv\"");
+    if (!request.Head()) reply.stream = EventsCsvStream(*context.source, period, limit);
+    return reply;
+  }
+  DashboardSummary summary;
+  if (!ReadSummary(*context.source, period, now, summary, error)) {
+    std::fprintf(stderr, "tovi-server: the summary failed: %s\n", error.c_str());
+    return Text(500, "could not read the event store");
+  }
+  if (request.path == "/api/summary") {
+    return Reply(200, "application/json", SummaryJson(summary));
+  }
+  HttpReply page = Reply(200, "text/html; charset=utf-8", DashboardPage(summary));
+  // Nothing on the page runs or loads from elsewhere.
+  page.headers.emplace_back("Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
+  return page;
+}
+
+}  // namespace
+
+bool IsDashboardPath(const std::string& path) {
+  return path == "/dashboard" || path == "/api/summary" || path == "/api/events.csv";
+}
+
+HttpReply AnswerDashboard(const DashboardContext& context, const HttpRequest& request) {
+  const auto clock = DashboardAccess::Clock::now();
+  switch (context.access->Check(request.authorization, request.client, clock)) {
+    case AccessVerdict::kLimited: {
+      HttpReply reply = Text(429, "too many failed attempts from your address; try again later");
+      reply.headers.emplace_back(
+          "Retry-After", std::to_string(context.access->RetryAfterSeconds(request.client, clock)));
+      return Private(std::move(reply));
+    }
+    case AccessVerdict::kDenied: {
+      HttpReply reply = Text(401, "the dashboard needs its token");
+      reply.headers.emplace_back("WWW-Authenticate",
+                                 "Basic realm=\"tovi-server dashboard\", charset=\"UTF-8\"");
+      return Private(std::move(reply));
+    }
+    case AccessVerdict::kAllowed:
+      break;
+  }
+  return Private(Answer(context, request));
+}
