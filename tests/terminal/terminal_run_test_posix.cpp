@@ -277,19 +277,33 @@ TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
   EXPECT_FALSE(fs::exists(launcher));
 }
 
-TEST_F(TerminalRunTest, ServerDownShowsTheFailureAndCloses) {
+// With no server the program keeps trying, saying so on the detail line;
+// the close question works during the wait as it does mid-transfer.
+TEST_F(TerminalRunTest, ServerDownIsRetriedAndTheWaitCanBeClosed) {
   PtyProgram program;
   ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
   ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
   program.SendAsAPerson("i");
-  EXPECT_TRUE(program.WaitFor("Error: Al intentar inicializar la descarga.", 20000))
+  ASSERT_TRUE(program.WaitFor("Reintentando la conexión en", 20000))
       << Plain(program.Raw()) << sandbox_.Read("tmp/log.txt");
   program.Send("q");
   ASSERT_TRUE(program.WaitFor("[s] Sí", 5000));
+  program.Send("n");
+  // No: the wait goes on and the next try is announced again.
+  const size_t before = program.PlainSize();
+  ASSERT_TRUE(program.WaitFor("segundo", 10000, before)) << Plain(program.Raw());
+  program.Send("q");
+  ASSERT_TRUE(program.WaitFor("[s] Sí", 5000, before));
   program.Send("s");
   int code = -1;
   ASSERT_TRUE(program.WaitExit(5000, &code));
   EXPECT_EQ(code, 0);
+  const std::string log = sandbox_.Read("tmp/log.txt");
+  EXPECT_NE(log.find("communication file: try 1 failed (Couldn't connect to server), retrying in "
+                     "1000 ms"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("[PWI-002]"), std::string::npos);
 }
 
 }  // namespace
