@@ -4,6 +4,7 @@
 #include "platform/log.h"
 #include "stats/download_records.h"
 #include "stats/json_document.h"
+#include "stats/retry_budget.h"
 #include "stats/stats_requests.h"
 #include "transfer/download_file.h"
 #include "transfer/file_size.h"
@@ -15,7 +16,13 @@ bool FetchCommFile(const std::string& url) {
     LogLine("could not delete old communication file");
     return false;
   }
-  if (!DownloadFile(path, url, -1, 0)) {
+  // A try that failed may have left part of an answer behind; each one
+  // starts from an empty file.
+  const auto attempt = [&path, &url](bool /*fromScratch*/) {
+    if (FileExists(path)) (void)RemoveFile(path);
+    return DownloadFile(path, url, -1, 0);
+  };
+  if (!RunWithRetries("communication file", std::string(), false, attempt)) {
     LogLine("could not communicate with the stats server");
     return false;
   }

@@ -5,8 +5,7 @@
 
 #include "platform/log.h"
 #include "stats/download_records.h"
-#include "transfer/download_file.h"
-#include "transfer/transfer_state.h"
+#include "stats/part_download.h"
 
 namespace {
 
@@ -44,20 +43,7 @@ bool DownloadAllParts() {
       result = false;
       break;
     }
-    const auto index = static_cast<size_t>(part);
-    // A partial file larger than its part is fetched again from its first
-    // byte, so its bytes count for nothing.
-    const int64_t size = plan.partSizes[index];
-    int64_t baseBytes = size > 0 && plan.resumeOffset > size ? 0 : plan.resumeOffset;
-    for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
-    plan.baseBytes = baseBytes;
-    plan.totalBytes = PlanTotalBytes();
-    TheTransferState.progressBaseBytes = baseBytes;
-    TheTransferState.progressTotalBytes = plan.totalBytes.load();
-    const std::string digest =
-        index < plan.partDigests.size() ? plan.partDigests[index] : std::string();
-    result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]), size,
-                          plan.resumeOffset, digest);
+    result = DownloadPart(static_cast<size_t>(part));
     if (!result) break;
     plan.currentPart = part + 1;
     plan.resumeOffset = 0;

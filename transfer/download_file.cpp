@@ -29,6 +29,7 @@ bool DownloadFile(const std::string& path, const std::string& url, int64_t expec
   // a negative offset would ask for the end of the file instead.
   if (url.size() > kMaxUrlLength || path.size() > kMaxPathLength || resumeOffset < 0) {
     LogFormat("download refused (url or path too long, or negative offset): %s\n", url.c_str());
+    SetLastTransferOutcome({TransferFault::kOther, "download refused", -1});
     return false;
   }
   TransferState& state = TheTransferState;
@@ -52,7 +53,10 @@ bool DownloadFile(const std::string& path, const std::string& url, int64_t expec
     state.running.store(false, std::memory_order_release);
   }
 
+  const bool succeeded = state.succeeded.load(std::memory_order_relaxed);
+  SetLastTransferOutcome({succeeded ? TransferFault::kNone : job->fault,
+                          succeeded ? std::string() : job->failure, job->retryAfterSeconds});
   state.job = nullptr;
   job.reset();
-  return state.succeeded.load(std::memory_order_relaxed);
+  return succeeded;
 }

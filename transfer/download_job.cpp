@@ -70,6 +70,7 @@ bool ContentMatches(CDownloadJob& job) {
     return false;
   }
   if (got == job.expectedDigest) return true;
+  job.fault = TransferFault::kWrongContent;
   LogFormat("wrong content in %s: sha256 expected %s, got %s. deleting bad file.\n",
             job.path.c_str(), job.expectedDigest.c_str(), got.c_str());
   DeleteBadFile(job.path);
@@ -178,6 +179,7 @@ bool PerformDownload() {
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
   if (!job->file) {
+    job->fault = TransferFault::kDiskWrite;
     LogFormat("could not open file: %s\n", job->path.c_str());
     return false;
   }
@@ -190,17 +192,20 @@ bool PerformDownload() {
     // libcurl refuses some wrong answers itself (a 200 to a resume); name
     // the answer rather than the library's symptom.
     if (job->failure.empty()) job->failure = AnswerProblem(*job);
-    LogLine(job->failure.empty() ? curl_easy_strerror(static_cast<CURLcode>(job->result))
-                                 : job->failure.c_str());
+    job->fault = ClassifyTransferFailure(*job, job->result);
+    if (job->failure.empty()) job->failure = curl_easy_strerror(static_cast<CURLcode>(job->result));
+    LogLine(job->failure);
     return false;
   }
   // An answer without a body never reached WriteToFile; look at it here.
   if (!job->answerChecked) job->failure = AnswerProblem(*job);
   if (!job->failure.empty()) {
+    job->fault = ClassifyTransferFailure(*job, CURLE_OK);
     LogLine(job->failure);
     return false;
   }
   if (!flushed || !closed) {
+    job->fault = TransferFault::kDiskWrite;
     LogFormat("could not write file: %s\n", job->path.c_str());
     return false;
   }
@@ -236,6 +241,7 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
     if (!job->failure.empty()) return 0;
   }
   const size_t written = std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
+  if (job != nullptr && written < count) job->diskWriteFailed = true;
   // A failed update spoils the digest, which fails the check at the end.
   if (job != nullptr && job->hash) (void)job->hash->Update(data, written * size);
   return written;
@@ -273,6 +279,7 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
     } else if (now - job->lastDataTick >= StallBoundMs()) {
       job->failure =
           "no data received for " + std::to_string(StallBoundMs()) + " ms, transfer stalled";
+      job->stalled = true;
       return 1;
     }
   }

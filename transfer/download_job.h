@@ -11,6 +11,7 @@
 #include <string>
 
 #include "transfer/sha256.h"
+#include "transfer/transfer_fault.h"
 
 struct CurlEasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -57,6 +58,11 @@ class CDownloadJob {
   uint32_t lastDataTick = 0;  // when bytes last arrived (or the transfer began)
   int64_t lastReceived = 0;
   std::string failure;  // why the transfer was stopped by this side
+  // What a caller may do about a failure (see transfer_fault.h).
+  TransferFault fault = TransferFault::kOther;
+  bool stalled = false;          // ended by the stall bound
+  bool diskWriteFailed = false;  // a write into the local file came up short
+  long retryAfterSeconds = -1;   // the server's Retry-After, when it sent one
   // The digest so far: the bytes already on disk, then each write.
   std::unique_ptr<CSha256> hash;
 

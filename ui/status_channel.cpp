@@ -51,9 +51,13 @@ void ReportProgress(int percent, int64_t bytes) {
   WaitWithMessagePump(kProgressWaitMs);
 }
 
-void ShowFatalError(const std::wstring& detail) {
+void ShowFailureDisplay(const std::wstring& detail) {
   TheUiState.SetDetailText(detail);
   ShowStatus(kFatalWaitMs, kFailureLine, UI_STATUS, 1);
+}
+
+void ShowFatalError(const std::wstring& detail) {
+  ShowFailureDisplay(detail);
   WaitForStartSignal();
   ExitImmediately();
 }

@@ -16,5 +16,8 @@ void ShowStatus(uint32_t waitMs, const std::wstring& text, uint32_t command, int
 // UI_PROGRESS with the value in that unit, then waits 25 ms. Transfer thread.
 void ReportProgress(int percent, int64_t bytes);
 
+// The failure display: the general failure line with detail under it.
+void ShowFailureDisplay(const std::wstring& detail);
+
 // The failure display; waits for StartSignal and ends the process.
 [[noreturn]] void ShowFatalError(const std::wstring& detail);

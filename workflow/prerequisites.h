@@ -2,6 +2,8 @@
 // available to the user on the drive of the current directory.
 #pragma once
 
+#include <string>
+
 // Free-space figures of one drive, in bytes; all zero when created. Only the
 // first is used.
 class CHardDiskManager {
@@ -10,6 +12,8 @@ class CHardDiskManager {
 
   // Asks the system for the figures of the current directory's drive.
   [[nodiscard]] bool QueryCurrentDrive();
+  // The same for the drive (volume) that holds path, an existing directory.
+  [[nodiscard]] bool QueryDriveOf(const std::string& path);
 
   unsigned long long freeBytesAvailable = 0;
   unsigned long long totalBytes = 0;

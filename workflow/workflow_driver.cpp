@@ -14,14 +14,18 @@
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"
+#include "stats/retry_budget.h"
 #include "stats/stats_requests.h"
+#include "transfer/transfer_fault.h"
 #include "transfer/transfer_state.h"
+#include "ui/retry_notice.h"
 #include "ui/status_channel.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
 #include "workflow/command_line.h"
 #include "workflow/desktop_shortcut.h"
 #include "workflow/installer_handoff.h"
+#include "workflow/space_check.h"
 #include "workflow/stats_settings.h"
 #include "workflow/text_file.h"
 
@@ -46,6 +50,22 @@ void FailAndWait(const char* logLine, const std::wstring& statusText) {
   WaitForStartSignal();
   LogEndBanner();
 }
+
+// Room on the disk: the free-space failure, with the figures as the detail.
+void FailForSpace(const char* logLine, bool writeFailed) {
+  LogLine(logLine);
+  const int64_t needed = BytesStillToFetch(TheDownloadPlan);
+  const int64_t available = FreeBytesOn(TheDownloadPlan.downloadDir);
+  ShowFailureDisplay(writeFailed ? DiskWriteFailedText(needed, available)
+                                 : SpaceShortText(needed, available));
+  StartSignal = false;
+  WaitForStartSignal();
+  LogEndBanner();
+}
+
+// A part file that could not be written is the disk's fault, not the
+// network's; its bytes stay for the next run.
+bool DiskWriteFailed() { return LastTransferOutcome().fault == TransferFault::kDiskWrite; }
 
 bool DownloadWithProgress() {
   TheTransferState.progressListener = ReportProgress;
@@ -79,6 +99,10 @@ void StartPath() {
     FailAndWait("could not retrieve download information [PWI-002]", kNoInformationText);
     return;
   }
+  if (!HasRoomForDownload()) {
+    FailForSpace("not enough free space for the installer", false);
+    return;
+  }
   // Without a part there is no first partial file to name; the parts loop
   // then reports the failure.
   if (!TheDownloadPlan.partialPaths.empty()) {
@@ -90,6 +114,10 @@ void StartPath() {
     Finish();
     return;
   }
+  if (DiskWriteFailed()) {
+    FailForSpace("could not write the installer to disk [PWI-001]", true);
+    return;
+  }
   FailAndWait("could not download the installer [PWI-001]", kNoServerText);
 }
 
@@ -99,8 +127,16 @@ void ResumePath(const std::string& partialFile) {
     FailAndWait("could not retrieve download information [PWI-004]", kNoInformationText);
     return;
   }
+  if (!HasRoomForDownload()) {
+    FailForSpace("not enough free space for the installer", false);
+    return;
+  }
   if (DownloadWithProgress()) {
     Finish();
+    return;
+  }
+  if (DiskWriteFailed()) {
+    FailForSpace("could not write the installer to disk [PWI-003]", true);
     return;
   }
   FailAndWait("could not download the installer [PWI-003]", ResumeFailureText());
@@ -113,6 +149,7 @@ void RunWorkflow() {
   LogStartBanner();
   ShowStatus(25, L"", UI_STATUS, 0);
   InitStatsSettings(GameId, DistributorId);
+  TheRetryNotice = ShowRetryNotice;
   const std::vector<std::string> arguments = SplitCommandLine(ProcessCommandLine());
   const std::string argument = arguments.size() >= 2 ? arguments[1] : std::string();
   if (argument.empty()) {

@@ -11,6 +11,7 @@
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"
+#include "stats/retry_budget.h"
 #include "stats/stats_requests.h"
 #include "stats/update_milestone.h"
 #include "support/fixture_server_url.h"
@@ -64,6 +65,7 @@ class StatsServerTest : public testing::Test {
  protected:
   void SetUp() override {
     ResetDownloadRecordsForTesting();
+    SetRetryBudget({3, 10, 20, 2000});
     baseUrl_ = FixtureBaseUrl();
     ASSERT_FALSE(baseUrl_.empty()) << "no tovi_server fixture (TOVI_TEST_SERVER_DIR/address)";
     NewRun();
@@ -74,6 +76,7 @@ class StatsServerTest : public testing::Test {
     TheTransferState.progressListener = nullptr;
     record = nullptr;
     ResetDownloadRecordsForTesting();
+    SetRetryBudget(RetryBudget{});
   }
 
   // A later run of the program on the same machine: the records start empty.

@@ -66,6 +66,8 @@ const char* Reason(int status) {
       return "Range Not Satisfiable";
     case 500:
       return "Internal Server Error";
+    case 503:
+      return "Service Unavailable";
     default:
       return "Status";
   }
@@ -86,6 +88,14 @@ HttpFixture::HttpFixture(HttpReply reply) : reply_(std::move(reply)) {
   if (listener_ != kNoSocket) thread_ = std::thread([this] { AcceptLoop(); });
 }
 
+HttpFixture::HttpFixture(HttpReply reply, uint16_t port) : reply_(std::move(reply)) {
+  listener_ = ListenOnLoopbackPort(port);
+  if (listener_ != kNoSocket) {
+    port_ = port;
+    thread_ = std::thread([this] { AcceptLoop(); });
+  }
+}
+
 HttpFixture::~HttpFixture() {
   stop_.store(true);
   if (thread_.joinable()) thread_.join();
@@ -99,6 +109,11 @@ std::string HttpFixture::Url(const std::string& path) const {
 void HttpFixture::SetReply(const HttpReply& reply) {
   std::lock_guard<std::mutex> lock(mutex_);
   reply_ = reply;
+}
+
+void HttpFixture::QueueReplies(const std::vector<HttpReply>& replies) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  queued_.insert(queued_.end(), replies.begin(), replies.end());
 }
 
 std::vector<std::string> HttpFixture::Requests() const {
@@ -177,7 +192,16 @@ void HttpFixture::Serve(TestSocket connection) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(head);
-    reply = reply_;
+    if (queued_.empty()) {
+      reply = reply_;
+    } else {
+      reply = queued_.front();
+      queued_.erase(queued_.begin());
+    }
+  }
+  if (reply.reset) {
+    ResetOnClose(connection);
+    return;
   }
   if (reply.silent) {
     HoldUntilClosed(connection, reply.holdMs);

@@ -37,6 +37,8 @@ struct HttpReply {
   int64_t bytesPerSecond = 0;
   // Read the request and never answer, holding the connection (a black hole).
   bool silent = false;
+  // Read the request and reset the connection without a word.
+  bool reset = false;
   // A stalled or silent connection is closed after this long at the latest,
   // so a client without a time-out of its own still ends.
   int holdMs = 10000;
@@ -50,6 +52,9 @@ std::string PatternBytes(int64_t offset, size_t count);
 class HttpFixture {
  public:
   explicit HttpFixture(HttpReply reply = {});
+  // Listens on a given port (one that was free a moment ago, so that a
+  // client can first meet it closed); Listening() tells whether it worked.
+  HttpFixture(HttpReply reply, uint16_t port);
   ~HttpFixture();
   HttpFixture(const HttpFixture&) = delete;
   HttpFixture& operator=(const HttpFixture&) = delete;
@@ -61,6 +66,8 @@ class HttpFixture {
 
   // Replaces the reply for later connections.
   void SetReply(const HttpReply& reply);
+  // The next connections take these, one each in order, before the reply.
+  void QueueReplies(const std::vector<HttpReply>& replies);
 
   // Each request's head as received: request line and headers, lines ending
   // in "\r\n", without the blank line that ends it.
@@ -88,6 +95,7 @@ class HttpFixture {
   std::atomic<int64_t> bodyBytesSent_{0};
   mutable std::mutex mutex_;
   HttpReply reply_;
+  std::vector<HttpReply> queued_;
   std::vector<std::string> requests_;
   std::thread thread_;
 };

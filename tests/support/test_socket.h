@@ -27,3 +27,10 @@ int ReceiveSome(TestSocket socket, char* buffer, int size);
 int SendSome(TestSocket socket, const char* data, int size);
 
 void CloseTestSocket(TestSocket socket);
+
+// Makes the socket's close a reset rather than an orderly end.
+void ResetOnClose(TestSocket socket);
+
+// Listens on 127.0.0.1 at the given port (one that was free a moment ago);
+// kNoSocket on failure.
+TestSocket ListenOnLoopbackPort(uint16_t port);

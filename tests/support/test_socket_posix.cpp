@@ -61,3 +61,26 @@ int SendSome(TestSocket socket, const char* data, int size) {
 void CloseTestSocket(TestSocket socket) {
   if (socket != kNoSocket) ::close(static_cast<int>(socket));
 }
+
+void ResetOnClose(TestSocket socket) {
+  if (socket == kNoSocket) return;
+  const linger abort{1, 0};
+  ::setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+}
+
+TestSocket ListenOnLoopbackPort(uint16_t port) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (listener < 0) return kNoSocket;
+  const int yes = 1;
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, 16) != 0) {
+    ::close(listener);
+    return kNoSocket;
+  }
+  return listener;
+}

@@ -71,3 +71,26 @@ int SendSome(TestSocket socket, const char* data, int size) {
 void CloseTestSocket(TestSocket socket) {
   if (socket != kNoSocket) ::closesocket(Native(socket));
 }
+
+void ResetOnClose(TestSocket socket) {
+  if (socket == kNoSocket) return;
+  const linger abort{1, 0};
+  ::setsockopt(Native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+               sizeof abort);
+}
+
+TestSocket ListenOnLoopbackPort(uint16_t port) {
+  if (!StartWinsock()) return kNoSocket;
+  const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (listener == INVALID_SOCKET) return kNoSocket;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, 16) != 0) {
+    ::closesocket(listener);
+    return kNoSocket;
+  }
+  return static_cast<TestSocket>(listener);
+}

@@ -8,6 +8,7 @@
 #include "support/log_capture.h"
 #include "support/stand_in_window.h"
 #include "transfer/transfer_state.h"
+#include "ui/retry_notice.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
 
@@ -65,6 +66,28 @@ TEST_F(StatusChannelTest, ProgressUnitsAndValues) {
     EXPECT_EQ(seen.back().parameter, c.value) << c.bytes;
   }
   EXPECT_EQ(stats_.RequestCount(), 0u);
+}
+
+// The retry wait's detail line, refreshed through UI_REFRESH, which the close
+// question posts again on No.
+TEST_F(StatusChannelTest, RetryNoticeCountsDownOnTheDetailLine) {
+  const struct {
+    uint32_t seconds;
+    const wchar_t* detail;
+  } cases[] = {
+      {8, L"Reintentando la conexión en 8 segundos\u2026"},
+      {1, L"Reintentando la conexión en 1 segundo\u2026"},
+      {0, L""},
+  };
+  size_t posted = 0;
+  for (const auto& c : cases) {
+    ShowRetryNotice(c.seconds);
+    EXPECT_EQ(TheUiState.DetailText(), c.detail);
+    EXPECT_EQ(TheUiState.LastCommand(), UI_REFRESH);
+    const auto seen = SeenAfter(++posted);
+    ASSERT_EQ(seen.size(), posted);
+    EXPECT_EQ(seen.back().code, UI_REFRESH);
+  }
 }
 
 TEST_F(StatusChannelTest, UpdateReportAtEachNewMultipleOfTenBelowHundred) {

@@ -14,6 +14,7 @@
 #include "platform/process_command_line.h"
 #include "platform/ticks.h"
 #include "stats/download_records.h"
+#include "stats/retry_budget.h"
 #include "support/fixture_server_url.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"
@@ -89,6 +90,8 @@ class WorkflowRunTest : public testing::Test {
     TheUiState.ResetForTesting();
     TheUiState.SetDownloadFolder(downloadDir_);
     ResetDownloadRecordsForTesting();
+    // Servers that cannot be reached fail in milliseconds, not minutes.
+    SetRetryBudget({3, 10, 20, 2000});
     shortcut_ = GetShortcutPath();
     // Under Wine the desktop is the prefix's, shared by every test.
     (void)RemoveFile(shortcut_);
@@ -97,6 +100,7 @@ class WorkflowRunTest : public testing::Test {
     (void)RemoveFile(shortcut_);
     SetStatsBaseUrlForTesting("");
     SetProcessCommandLine("");
+    SetRetryBudget(RetryBudget{});
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
   }
@@ -286,6 +290,56 @@ TEST_F(WorkflowRunTest, FailuresShowTheirTexts) {
     }
     (void)RemoveFile(shortcut_);
   }
+}
+
+// Too little room for what is left fails before a byte is asked for, with
+// the free-space failure and both figures.
+TEST_F(WorkflowRunTest, TooLittleSpaceFailsBeforeAnyDownload) {
+  constexpr int64_t kHuge = 900000000000000000;  // 900 000 000 000 MB
+  HttpFixture part(HttpReply{200, "", 1000});
+  HttpFixture stats(HttpReply{200, CommFile({{part.Url("/ToviSetup.exe"), kHuge}})});
+
+  Run(stats.Url(""), {});
+
+  EXPECT_EQ(part.RequestCount(), 0u);
+  EXPECT_EQ(log_.Count("not enough free space for the installer"), 1u);
+  EXPECT_EQ(TheUiState.StatusText(),
+            L"ha ocurrido un fallo, por favor, intenta nuevamente más tarde");
+  const std::wstring detail = TheUiState.DetailText();
+  EXPECT_EQ(
+      detail.rfind(L"error: se requiere un mínimo de 900000000000 MB libres en disco (hay ", 0), 0u)
+      << NarrowText(detail);
+  EXPECT_EQ(TheUiState.LastParameter(), 1);
+  EXPECT_TRUE(EndsWithEndBanner());
+}
+
+// A part file that cannot be written (here the system's always-full device)
+// is a disk failure, not a network one: no retry, the disk's texts, the file
+// left as it is.
+TEST_F(WorkflowRunTest, DiskWriteFailureShowsTheDiskTexts) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no always-full device here";
+  constexpr int64_t kSize = 300000;
+  HttpFixture part(HttpReply{200, "", kSize});
+  HttpFixture stats(HttpReply{200, CommFile({{part.Url("/ToviSetup.exe"), kSize}})});
+  const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+  fs::create_symlink("/dev/full", partial);
+
+  Run(stats.Url(""), {});
+
+  EXPECT_EQ(part.RequestCount(), 1u);
+  EXPECT_EQ(log_.Count("could not write the installer to disk [PWI-001]"), 1u);
+  EXPECT_FALSE(log_.Contains("could not download the installer [PWI-001]"));
+  EXPECT_EQ(TheUiState.StatusText(),
+            L"ha ocurrido un fallo, por favor, intenta nuevamente más tarde");
+  const std::wstring detail = TheUiState.DetailText();
+  EXPECT_EQ(detail.rfind(L"error: no se pudo escribir en el disco, se requiere un mínimo de 1 MB "
+                         L"libres en disco (hay ",
+                         0),
+            0u)
+      << NarrowText(detail);
+  EXPECT_TRUE(fs::is_symlink(partial));
+  EXPECT_TRUE(FileExists(shortcut_));
+  EXPECT_TRUE(EndsWithEndBanner());
 }
 
 TEST_F(WorkflowRunTest, ArgumentThatDoesNotExistStartsAfreshDespiteTheShortcut) {
