@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "stats/download_records.h"
 #include "transfer/download_file.h"
+#include "transfer/transfer_pause.h"
 #include "transfer/transfer_state.h"
 
 namespace {
@@ -44,6 +45,11 @@ bool DownloadAllParts() {
       result = false;
       break;
     }
+    // A pause that came between two parts holds the next one back.
+    if (!WaitWhileTransferPaused()) {
+      result = false;
+      break;
+    }
     const auto index = static_cast<size_t>(part);
     // A partial file larger than its part is fetched again from its first
     // byte, so its bytes count for nothing.
@@ -56,8 +62,10 @@ bool DownloadAllParts() {
     TheTransferState.progressTotalBytes = plan.totalBytes.load();
     const std::string digest =
         index < plan.partDigests.size() ? plan.partDigests[index] : std::string();
+    TheTransferState.partTransfer = true;
     result = DownloadFile(plan.partialPaths[index], RemoveWhiteSpace(plan.partUrls[index]), size,
                           plan.resumeOffset, digest);
+    TheTransferState.partTransfer = false;
     if (!result) break;
     plan.currentPart = part + 1;
     plan.resumeOffset = 0;

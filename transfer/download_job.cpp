@@ -261,7 +261,8 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
     }
     // Only this thread touches the handle, so pausing it here cannot race
     // the transfer's own use of it.
-    if (!job->paused && state.pauseRequestedFor.load(std::memory_order_acquire) == job->serial) {
+    if (!job->paused && (state.pauseRequestedFor.load(std::memory_order_acquire) == job->serial ||
+                         (state.pauseHeld.load() && state.partTransfer.load()))) {
       job->paused = true;
       curl_easy_pause(job->Handle(), CURLPAUSE_ALL);
       LogLine("transfer paused");
