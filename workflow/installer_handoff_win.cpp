@@ -9,8 +9,11 @@ int RunProgram(const std::string& program, const std::string& argument, int wait
   std::string text = argument;
   if (!text.empty() && text[0] != ' ') text = " " + text;
   const size_t slash = program.rfind('\\');
+  // Quoted, so that a blank or "(1)" in the name does not split it into
+  // arguments. A Windows file name holds no double quote and does not end
+  // in a backslash, so nothing inside needs escaping.
   const std::string commandLine =
-      (slash == std::string::npos ? program : program.substr(slash + 1)) + text;
+      "\"" + (slash == std::string::npos ? program : program.substr(slash + 1)) + "\"" + text;
   std::vector<char> buffer;
   try {
     buffer.assign(commandLine.begin(), commandLine.end());
