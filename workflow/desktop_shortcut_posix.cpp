@@ -48,7 +48,7 @@ int CreateShellLink(const std::wstring& target, const std::wstring& arguments,
   DesktopEntry entry;
   entry.name = "Continuar descargando Tovi";
   entry.comment = NarrowText(description);
-  entry.exec = BuildExecLine(SplitCommandLine(NarrowText(target + L" " + arguments)));
+  entry.exec = BuildExecLine(ShellLinkCommand(NarrowText(target), NarrowText(arguments)));
   entry.path = NarrowText(workingDirectory);
   entry.icon = kLauncherIcon;
   // The program talks to its user in a terminal.

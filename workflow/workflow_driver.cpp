@@ -121,7 +121,7 @@ void RunWorkflow() {
   LogStartBanner();
   ShowStatus(25, L"", UI_STATUS, 0);
   InitStatsSettings(GameId, DistributorId);
-  const std::vector<std::string> arguments = SplitCommandLine(ProcessCommandLine());
+  const std::vector<std::string> arguments = ProcessArguments();
   const std::string argument = arguments.size() >= 2 ? arguments[1] : std::string();
   if (argument.empty()) {
     const std::string shortcut = GetShortcutPath();
