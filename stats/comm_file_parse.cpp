@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/log.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
@@ -138,18 +139,21 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
 
   int64_t offset = 0;
   if (resume) {
-    // The part to continue with must name one of the parts just read; part 0
-    // is the command-line file itself and needs no URL.
+    // The part to continue with must name one of the parts just read (part 0
+    // of a file without parts leaves the parts loop nothing to do).
     if (currentPart < 0 || (currentPart > 0 && currentPart >= partCount)) {
       LogFormat("the communication file names no part %d to continue with\n", currentPart);
       return false;
     }
+    // Measured on the file the transfer will write, also for part 0: when
+    // the server renamed a part since the last run, the command-line file is
+    // another one, and its size would offset a fetch of the whole part.
     const std::string file =
-        currentPart == 0
-            ? resumeFile
-            : downloadDir + FileNameFromUrl(urls[static_cast<size_t>(currentPart)], '/') +
-                  kPartialSuffix;
-    offset = QueryFileSize(file);
+        currentPart < partCount
+            ? downloadDir + FileNameFromUrl(urls[static_cast<size_t>(currentPart)], '/') +
+                  kPartialSuffix
+            : resumeFile;
+    offset = FileExists(file) ? QueryFileSize(file) : 0;
     if (offset < 0) offset = 0;
     LogLine("RESUME FILE: " + file);
     LogLine("RESUME FROM: " + FormatInt64(offset));

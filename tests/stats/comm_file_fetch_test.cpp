@@ -102,7 +102,7 @@ TEST_F(StatsExchangeTest, LoadPathsAndTheirChecks) {
       {R"({"parts": 1, "url_0": "http://h/x/a", "size_0": "5"})",
        true,
        true,
-       {"RESUME FILE: given", "RESUME FROM: 0"}},
+       {"RESUME FILE: " + sandbox_.Path("a.q9tovi"), "RESUME FROM: 0"}},
   };
   for (const Case& c : cases) {
     ResetDownloadRecordsForTesting();

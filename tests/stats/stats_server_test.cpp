@@ -211,9 +211,9 @@ TEST_F(StatsServerTest, PausedDownloadResumesFromThePartialFile) {
   EXPECT_FALSE(FileExists(TheStatsSettings.commFilePath));
 }
 
-TEST_F(StatsServerTest, UnknownMachineResumesAtPartZeroFromTheGivenFile) {
-  sandbox_.Write("given.q9tovi", PartBytes(0, 4096));
-  ASSERT_TRUE(LoadCommFileForResume(sandbox_.Dir(), sandbox_.Path("given.q9tovi")));
+TEST_F(StatsServerTest, UnknownMachineResumesAtPartZeroFromItsPartialFile) {
+  sandbox_.Write("ToviSetup.exe.q9tovi", PartBytes(0, 4096));
+  ASSERT_TRUE(LoadCommFileForResume(sandbox_.Dir(), sandbox_.Path("ToviSetup.exe.q9tovi")));
   EXPECT_EQ(TheDownloadPlan.currentPart, 0);
   EXPECT_EQ(TheDownloadPlan.resumeOffset, 4096);
 }
