@@ -1,5 +1,6 @@
 #include <cstddef>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,6 +99,7 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
   std::vector<std::string> urls;
   std::vector<int64_t> sizes;
   std::vector<std::string> digests;
+  std::set<std::string> names;
   for (int32_t i = 0; i < partCount; ++i) {
     char urlKey[10];
     char sizeKey[10];
@@ -112,8 +114,14 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
     }
     // The part is written under this name into the download folder, by a
     // process with administrator rights: it must not lead anywhere else.
-    if (!IsPlainPartFileName(FileNameFromUrl(url, '/'))) {
+    const std::string name = FileNameFromUrl(url, '/');
+    if (!IsPlainPartFileName(name)) {
       LogFormat("%s gave no plain file name\n", urlKey);
+      return false;
+    }
+    // Two parts in one partial file would overwrite each other.
+    if (!names.insert(FileNameKey(name, PlatformFileNameRules())).second) {
+      LogFormat("%s names the file of an earlier part\n", urlKey);
       return false;
     }
     const int64_t size = ReadSize(root.get(), sizeKey);

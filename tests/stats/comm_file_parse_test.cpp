@@ -144,6 +144,10 @@ TEST_F(CommFileParseTest, Failures) {
       {R"({"parts": 1, "url_0": 5, "size_0": "1"})", "url_0 gave no url"},
       {R"({"parts": 2, "url_0": "http://h/a", "size_0": "1", "url_1": "http://h/b"})",
        "url_1 gave no size"},
+      // Two parts that would share one partial file.
+      {R"({"parts": 3, "url_0": "http://h/x/a", "size_0": "1", "url_1": "http://h/x/b",
+           "size_1": "1", "url_2": "http://other/y/a", "size_2": "1"})",
+       "url_2 names the file of an earlier part"},
       {R"({"parts": 10001})", "the communication file announces too many parts: 10001"},
       {R"({"parts": 2, "url_0": "a", "size_0": "9223372036854775807", "url_1": "b",
            "size_1": "1"})",
