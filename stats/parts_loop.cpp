@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/log.h"
 #include "stats/download_records.h"
@@ -54,8 +55,14 @@ bool DownloadAllParts() {
     // A partial file larger than its part is fetched again from its first
     // byte, so its bytes count for nothing.
     const int64_t size = plan.partSizes[index];
-    int64_t baseBytes = size > 0 && plan.resumeOffset > size ? 0 : plan.resumeOffset;
-    for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
+    std::vector<int64_t> before(plan.partSizes.begin(), plan.partSizes.begin() + part);
+    before.push_back(size > 0 && plan.resumeOffset > size ? 0 : plan.resumeOffset);
+    int64_t baseBytes = 0;
+    if (!AddUpSizes(before, &baseBytes)) {
+      LogFormat("the bytes before part %d add up to more than 64 bits hold\n", part);
+      result = false;
+      break;
+    }
     plan.baseBytes = baseBytes;
     plan.totalBytes = PlanTotalBytes();
     TheTransferState.progressBaseBytes = baseBytes;

@@ -299,5 +299,7 @@ bool ShouldReportProgress() {
 
 int ProgressPercent(int64_t done, int64_t total) {
   if (total <= 0 || done <= 0) return 0;
+  // More bytes than announced must not leave the int range.
+  if (done >= total) return 100;
   return static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
 }

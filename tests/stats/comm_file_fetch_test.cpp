@@ -269,6 +269,21 @@ TEST_F(StatsExchangeTest, PartsLoopRefusesAPartOutsideThePlan) {
   EXPECT_EQ(log.Bodies(), std::vector<std::string>{"part 0 is not in the download plan"});
 }
 
+// Sizes the parse would refuse, set by hand: the progress base of a later
+// part must not wrap around.
+TEST_F(StatsExchangeTest, PartsLoopRefusesAProgressBaseBeyond64Bits) {
+  HttpFixture parts(PatternReply(1000));
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b")}, {INT64_MAX, 1000}, 1, sandbox_.Dir());
+  sandbox_.Write("b.q9tovi", "x");
+  TheDownloadPlan.partCount = 2;
+  TheDownloadPlan.currentPart = 1;
+  LogCapture log;
+  EXPECT_FALSE(DownloadAllParts());
+  EXPECT_EQ(log.Bodies(),
+            std::vector<std::string>{"the bytes before part 1 add up to more than 64 bits hold"});
+  EXPECT_EQ(parts.RequestCount(), 0u);
+}
+
 int lastReportedPercent = 0;
 
 // The statistics duty of the window's progress listener.
