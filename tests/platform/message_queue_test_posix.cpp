@@ -19,9 +19,9 @@ void RecordingProc(WindowHandle /*window*/, const Message& message, void* /*cont
   dispatched.push_back(message.message);
 }
 
-bool StopAfterFirst(uint32_t code, uint32_t parameter) {
+bool Record(uint32_t code, uint32_t parameter) {
   hooked.emplace_back(code, parameter);
-  return false;  // a rejected command stops the loop
+  return true;
 }
 
 double ThreadCpuMs() {
@@ -53,7 +53,9 @@ TEST(MessageQueuePosixTest, UiCommandPostedDuringANestedWaitReachesTheLoop) {
   EXPECT_LT(cpuSpent, 10.0) << "the wait spun on the queued command";
   EXPECT_EQ(dispatched, std::vector<uint32_t>{0x0400});
 
-  RunMessageLoop(ThreadMessageSource(), StopAfterFirst);
+  // The quit message ends the loop once it has taken what was queued before.
+  (void)PostWindowMessage(window, WM_QUIT_MESSAGE, 0, 0);
+  RunMessageLoop(ThreadMessageSource(), Record);
   ASSERT_EQ(hooked.size(), 1u);
   EXPECT_EQ(hooked[0], std::make_pair(200u, 1u));
 }
