@@ -19,6 +19,11 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // keeps its arguments as a list too (ProcessArguments).
 std::string JoinCommandLine(const std::vector<std::string>& arguments);
 
+// One argument quoted for a Windows command line, as CommandLineToArgvW and
+// the C runtime read it back: in double quotes, a double quote inside as \",
+// backslashes doubled where a double quote follows them.
+std::string QuoteWindowsArgument(const std::string& argument);
+
 // This process's arguments, the program first: the list the entry point
 // kept, else SplitCommandLine of the command-line text.
 std::vector<std::string> ProcessArguments();

@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "workflow/command_line.h"
 #include "workflow/installer_handoff.h"
 
 int RunProgram(const std::string& program, const std::string& argument, int waitSeconds) {
@@ -10,10 +11,9 @@ int RunProgram(const std::string& program, const std::string& argument, int wait
   if (!text.empty() && text[0] != ' ') text = " " + text;
   const size_t slash = program.rfind('\\');
   // Quoted, so that a blank or "(1)" in the name does not split it into
-  // arguments. A Windows file name holds no double quote and does not end
-  // in a backslash, so nothing inside needs escaping.
+  // arguments.
   const std::string commandLine =
-      "\"" + (slash == std::string::npos ? program : program.substr(slash + 1)) + "\"" + text;
+      QuoteWindowsArgument(slash == std::string::npos ? program : program.substr(slash + 1)) + text;
   std::vector<char> buffer;
   try {
     buffer.assign(commandLine.begin(), commandLine.end());

@@ -66,6 +66,22 @@ TEST(CommandLine, ShellLinkFieldsAsALauncherCommand) {
   }
 }
 
+// The Windows form (read back by the system's parser in the Windows tests).
+TEST(CommandLine, QuotedForWindows) {
+  const struct {
+    const char* argument;
+    const char* quoted;
+  } cases[] = {
+      {"Tovi setup (1).exe", "\"Tovi setup (1).exe\""},
+      {"C:\\a b\\", "\"C:\\a b\\\\\""},
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},
+      {"a\\\\\"b", "\"a\\\\\\\\\\\"b\""},
+      {"a\\b", "\"a\\b\""},
+      {"", "\"\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(QuoteWindowsArgument(c.argument), c.quoted) << c.argument;
+}
+
 // The list the Linux entry point keeps carries what the text cannot; a test
 // that sets only a text is read by the splitting rules.
 TEST(CommandLine, ProcessArgumentsAsGiven) {
