@@ -37,8 +37,11 @@ int main(int argc, char** argv) {
     std::fputs("Tovi Downloader 2.1 (29:0)\n", stdout);
     return 0;
   }
-  // Kept as one text, as Windows keeps its command line.
-  SetProcessCommandLine(JoinCommandLine(std::vector<std::string>(argv, argv + argc)));
+  // Kept as one text, as Windows keeps its command line, and as the list
+  // itself, which alone carries a double quote in a file name.
+  const std::vector<std::string> arguments(argv, argv + argc);
+  SetProcessCommandLine(JoinCommandLine(arguments));
+  SetProcessArguments(arguments);
   SetLogPath(EnsureTrailingSeparator(TemporaryDirectory()) + "log.txt");
   TheMainView = CreateFrontEnd();
   auto* window = new Q9BrowserWindow(nullptr, 0);

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -24,10 +25,18 @@ std::map<uint32_t, std::unique_ptr<ThreadQueue>>& Queues() {
 class PosixPump final : public MessagePump {
  public:
   uint32_t Ticks() override;
-  bool WaitForInput(uint32_t ms) override { return CurrentThreadQueue().WaitForInput(ms); }
+  // UI commands stay queued for the main loop, the only place that hands
+  // them to the controller: dispatched from a nested wait (the display's
+  // pause between progress reports, the pause report) they would reach the
+  // window procedure and be lost, and with them a status or the user's keys.
+  bool WaitForInput(uint32_t ms) override {
+    return CurrentThreadQueue().WaitForInputOtherThan(WM_UI_COMMAND, ms);
+  }
   void DispatchQueued() override {
     Message message;
-    while (CurrentThreadQueue().Peek(&message)) DispatchMessageToWindow(message);
+    while (CurrentThreadQueue().PeekOtherThan(WM_UI_COMMAND, &message)) {
+      DispatchMessageToWindow(message);
+    }
   }
 };
 }  // namespace
@@ -66,17 +75,21 @@ bool ThreadQueue::TakeInput(Message* message, int timeoutMs) {
   return (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && inputReader_(message);
 }
 
-bool ThreadQueue::WaitForInput(uint32_t ms) {
+bool ThreadQueue::WaitForInputOtherThan(uint32_t kept, uint32_t ms) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return ready_.wait_for(lock, std::chrono::milliseconds(ms),
-                         [this] { return !messages_.empty(); });
+  return ready_.wait_for(lock, std::chrono::milliseconds(ms), [this, kept] {
+    return std::any_of(messages_.begin(), messages_.end(),
+                       [kept](const Message& queued) { return queued.message != kept; });
+  });
 }
 
-bool ThreadQueue::Peek(Message* message) {
+bool ThreadQueue::PeekOtherThan(uint32_t kept, Message* message) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (messages_.empty()) return false;
-  *message = messages_.front();
-  messages_.pop_front();
+  const auto found = std::find_if(messages_.begin(), messages_.end(),
+                                  [kept](const Message& queued) { return queued.message != kept; });
+  if (found == messages_.end()) return false;
+  *message = *found;
+  messages_.erase(found);
   return true;
 }
 

@@ -31,10 +31,13 @@ struct PosixWindow {
 class ThreadQueue {
  public:
   void Post(const Message& message);
-  // Blocks until a message is queued or ms pass; true when one is queued.
-  bool WaitForInput(uint32_t ms);
-  // Takes the next message if there is one.
-  bool Peek(Message* message);
+  // For a nested wait, which leaves every message of the kind kept queued,
+  // in order, for the thread's message loop. Blocks until a message of
+  // another kind is queued or ms pass; true when one is, so a kept message
+  // never wakes the wait again.
+  bool WaitForInputOtherThan(uint32_t kept, uint32_t ms);
+  // Takes the first message of another kind than kept, if there is one.
+  bool PeekOtherThan(uint32_t kept, Message* message);
   // Blocks for the next message; false for the quit message. With an input
   // source, a readable fd is offered to the reader first, before any queued
   // message, so that the user's keys are never starved by a busy queue.

@@ -1,9 +1,11 @@
 #include <cstddef>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/log.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
@@ -97,6 +99,7 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
   std::vector<std::string> urls;
   std::vector<int64_t> sizes;
   std::vector<std::string> digests;
+  std::set<std::string> names;
   for (int32_t i = 0; i < partCount; ++i) {
     char urlKey[10];
     char sizeKey[10];
@@ -111,8 +114,14 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
     }
     // The part is written under this name into the download folder, by a
     // process with administrator rights: it must not lead anywhere else.
-    if (!IsPlainPartFileName(FileNameFromUrl(url, '/'))) {
+    const std::string name = FileNameFromUrl(url, '/');
+    if (!IsPlainPartFileName(name)) {
       LogFormat("%s gave no plain file name\n", urlKey);
+      return false;
+    }
+    // Two parts in one partial file would overwrite each other.
+    if (!names.insert(FileNameKey(name, PlatformFileNameRules())).second) {
+      LogFormat("%s names the file of an earlier part\n", urlKey);
       return false;
     }
     const int64_t size = ReadSize(root.get(), sizeKey);
@@ -138,18 +147,21 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
 
   int64_t offset = 0;
   if (resume) {
-    // The part to continue with must name one of the parts just read; part 0
-    // is the command-line file itself and needs no URL.
+    // The part to continue with must name one of the parts just read (part 0
+    // of a file without parts leaves the parts loop nothing to do).
     if (currentPart < 0 || (currentPart > 0 && currentPart >= partCount)) {
       LogFormat("the communication file names no part %d to continue with\n", currentPart);
       return false;
     }
+    // Measured on the file the transfer will write, also for part 0: when
+    // the server renamed a part since the last run, the command-line file is
+    // another one, and its size would offset a fetch of the whole part.
     const std::string file =
-        currentPart == 0
-            ? resumeFile
-            : downloadDir + FileNameFromUrl(urls[static_cast<size_t>(currentPart)], '/') +
-                  kPartialSuffix;
-    offset = QueryFileSize(file);
+        currentPart < partCount
+            ? downloadDir + FileNameFromUrl(urls[static_cast<size_t>(currentPart)], '/') +
+                  kPartialSuffix
+            : resumeFile;
+    offset = FileExists(file) ? QueryFileSize(file) : 0;
     if (offset < 0) offset = 0;
     LogLine("RESUME FILE: " + file);
     LogLine("RESUME FROM: " + FormatInt64(offset));

@@ -1,8 +1,11 @@
 #include "stats/part_download.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
+#include "platform/log.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"
 #include "stats/retry_budget.h"
@@ -16,17 +19,25 @@ int64_t BytesOnDisk(const std::string& path) {
 }
 }  // namespace
 
-void SetPartProgressBase(size_t index, int64_t resumeOffset) {
+bool SetPartProgressBase(size_t index, int64_t resumeOffset) {
   DownloadPlan& plan = TheDownloadPlan;
   // A partial file larger than its part is fetched again from its first
   // byte, so its bytes count for nothing.
   const int64_t size = plan.partSizes[index];
-  int64_t baseBytes = size > 0 && resumeOffset > size ? 0 : resumeOffset;
-  for (size_t earlier = 0; earlier < index; ++earlier) baseBytes += plan.partSizes[earlier];
+  std::vector<int64_t> before(plan.partSizes.begin(),
+                              plan.partSizes.begin() + static_cast<std::ptrdiff_t>(index));
+  before.push_back(size > 0 && resumeOffset > size ? 0 : resumeOffset);
+  int64_t baseBytes = 0;
+  if (!AddUpSizes(before, &baseBytes)) {
+    LogFormat("the bytes before part %d add up to more than 64 bits hold\n",
+              static_cast<int>(index));
+    return false;
+  }
   plan.baseBytes = baseBytes;
   plan.totalBytes = PlanTotalBytes();
   TheTransferState.progressBaseBytes = baseBytes;
   TheTransferState.progressTotalBytes = plan.totalBytes.load();
+  return true;
 }
 
 bool DownloadPart(size_t index) {
@@ -47,10 +58,14 @@ bool DownloadPart(size_t index) {
     } else {
       offset = BytesOnDisk(path);
     }
-    SetPartProgressBase(index, offset);
+    if (!SetPartProgressBase(index, offset)) return false;
     firstTry = false;
     plan.resumeOffset = offset;
-    return DownloadFile(path, url, size, offset, digest);
+    // Only a part's transfer is held by a pause asked for before it began.
+    TheTransferState.partTransfer = true;
+    const bool done = DownloadFile(path, url, size, offset, digest);
+    TheTransferState.partTransfer = false;
+    return done;
   };
   return RunWithRetries("part " + std::to_string(index), path, true, attempt);
 }

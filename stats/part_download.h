@@ -5,8 +5,10 @@
 #include <cstdint>
 
 // Sets baseBytes, totalBytes and the transfer's progress figures for part
-// index resuming from resumeOffset. Program thread, between transfers.
-void SetPartProgressBase(size_t index, int64_t resumeOffset);
+// index resuming from resumeOffset. False, with a log line, when the bytes
+// before it add up to more than 64 bits hold. Program thread, between
+// transfers.
+[[nodiscard]] bool SetPartProgressBase(size_t index, int64_t resumeOffset);
 
 // Downloads part index (a valid index of every list of the plan) into its
 // partial file from resumeOffset, retrying passing faults from the bytes on

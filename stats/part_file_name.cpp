@@ -55,3 +55,10 @@ bool IsPlainFileName(const std::string& name, FileNameRules rules) {
 bool IsPlainPartFileName(const std::string& name) {
   return IsPlainFileName(name, PlatformFileNameRules());
 }
+
+std::string FileNameKey(const std::string& name, FileNameRules rules) {
+  if (rules == FileNameRules::kPosix) return name;
+  std::string key = name;
+  for (char& c : key) c = AsciiUpper(c);
+  return key;
+}

@@ -20,3 +20,9 @@ FileNameRules PlatformFileNameRules();
 
 // IsPlainFileName under the platform's rules.
 [[nodiscard]] bool IsPlainPartFileName(const std::string& name);
+
+// The form under which two names are the same file under rules: the name
+// itself, or under Windows rules its ASCII letters in upper case (the
+// system's case folding goes further for letters beyond ASCII; two names
+// that differ only there are not caught).
+std::string FileNameKey(const std::string& name, FileNameRules rules);

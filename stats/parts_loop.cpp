@@ -6,6 +6,7 @@
 #include "platform/log.h"
 #include "stats/download_records.h"
 #include "stats/part_download.h"
+#include "transfer/transfer_pause.h"
 
 namespace {
 
@@ -40,6 +41,11 @@ bool DownloadAllParts() {
   for (int32_t part = plan.currentPart; part < plan.partCount; part = plan.currentPart) {
     if (!NamesPart(plan, part)) {
       LogFormat("part %d is not in the download plan\n", part);
+      result = false;
+      break;
+    }
+    // A pause that came between two parts holds the next one back.
+    if (!WaitWhileTransferPaused()) {
       result = false;
       break;
     }

@@ -9,6 +9,7 @@
 #include "platform/wait.h"
 #include "stats/download_records.h"
 #include "transfer/transfer_fault.h"
+#include "transfer/transfer_pause.h"
 #include "transfer/transfer_state.h"
 
 std::atomic<RetryNotice> TheRetryNotice{nullptr};
@@ -26,7 +27,11 @@ void Notify(uint32_t secondsLeft) {
 
 bool Cancelled() { return TheTransferState.cancelRequested.load(); }
 
-bool Paused(bool watchPause) { return watchPause && !TheDownloadPlan.downloading.load(); }
+// PAUSAR holds the download from its click on; the pause report then also
+// clears downloading.
+bool Paused(bool watchPause) {
+  return watchPause && (TransferPauseHeld() || !TheDownloadPlan.downloading.load());
+}
 
 enum class WaitEnd { kElapsed, kCancelled };
 

@@ -267,7 +267,8 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
     }
     // Only this thread touches the handle, so pausing it here cannot race
     // the transfer's own use of it.
-    if (!job->paused && state.pauseRequestedFor.load(std::memory_order_acquire) == job->serial) {
+    if (!job->paused && (state.pauseRequestedFor.load(std::memory_order_acquire) == job->serial ||
+                         (state.pauseHeld.load() && state.partTransfer.load()))) {
       job->paused = true;
       curl_easy_pause(job->Handle(), CURLPAUSE_ALL);
       LogLine("transfer paused");
@@ -305,5 +306,7 @@ bool ShouldReportProgress() {
 
 int ProgressPercent(int64_t done, int64_t total) {
   if (total <= 0 || done <= 0) return 0;
+  // More bytes than announced must not leave the int range.
+  if (done >= total) return 100;
   return static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100.0);
 }

@@ -50,6 +50,12 @@ struct TransferState {
   // running when it was made.
   std::atomic<uint64_t> jobSerial{0};
   std::atomic<uint64_t> pauseRequestedFor{0};
+  // Set by the first pause of the run and kept: every part's transfer
+  // after it pauses too, so a pause that falls between two parts is not
+  // lost. partTransfer is set by the parts loop around each part's
+  // transfer; other transfers (the communication file) are not held.
+  std::atomic<bool> pauseHeld{false};
+  std::atomic<bool> partTransfer{false};
   std::atomic<bool> cancelRequested{false};
 };
 

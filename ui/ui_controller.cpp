@@ -155,10 +155,10 @@ bool Build(MainView& view) {
 bool Pause(MainView& view) {
   ShowActionButtons(view, false, true, false);
   if (TheDownloadPlan.downloading.load()) {
-    (void)ReportPause(TheTransferState.reportedBytes.load());
-    // The transfer thread pauses its own handle; a transfer that has ended
-    // (or none between two parts) is left alone.
+    // Asked before the report, which can take seconds: the transfer thread
+    // pauses its own handle, and a pause between two parts holds the next.
     (void)RequestTransferPause();
+    (void)ReportPause(TheTransferState.reportedBytes.load());
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "workflow/command_line.h"
 
+#include "platform/process_command_line.h"
+
 namespace {
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 }  // namespace
@@ -37,4 +39,40 @@ std::string JoinCommandLine(const std::vector<std::string>& arguments) {
     line += '"';
   }
   return line;
+}
+
+std::vector<std::string> ProcessArguments() {
+  std::vector<std::string> arguments;
+  if (GivenProcessArguments(&arguments)) return arguments;
+  return SplitCommandLine(ProcessCommandLine());
+}
+
+std::vector<std::string> ShellLinkCommand(const std::string& target, const std::string& arguments) {
+  std::vector<std::string> command;
+  for (const std::string* field : {&target, &arguments}) {
+    const std::string& text = *field;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+      command.push_back(text.substr(1, text.size() - 2));
+    } else {
+      for (std::string& word : SplitCommandLine(text)) command.push_back(std::move(word));
+    }
+  }
+  return command;
+}
+
+std::string QuoteWindowsArgument(const std::string& argument) {
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count as escapes only before a double quote.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
 }

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/exit.h"
 #include "platform/instance_mutex.h"
@@ -48,7 +49,7 @@ int CreateShellLink(const std::wstring& target, const std::wstring& arguments,
   DesktopEntry entry;
   entry.name = "Continuar descargando Tovi";
   entry.comment = NarrowText(description);
-  entry.exec = BuildExecLine(SplitCommandLine(NarrowText(target + L" " + arguments)));
+  entry.exec = BuildExecLine(ShellLinkCommand(NarrowText(target), NarrowText(arguments)));
   entry.path = NarrowText(workingDirectory);
   entry.icon = kLauncherIcon;
   // The program talks to its user in a terminal.
@@ -92,6 +93,9 @@ int OpenShortcut(const std::string& shortcutPath) {
   ReleaseInstanceMutex();
   if (::isatty(STDIN_FILENO)) {
     // The user sees the program in this terminal: the new one takes it over.
+    // The shell's answer is logged now, as a successful open gives it, since
+    // this image does not come back to log it.
+    LogFormat(" res Shell %d\n", kStarted);
     RunBeforeExitHook();
     FlushLog();
     if (!entry.path.empty() && ::chdir(entry.path.c_str()) != 0) {
@@ -99,7 +103,8 @@ int OpenShortcut(const std::string& shortcutPath) {
       return kNotStarted;
     }
     ::execvp(argv[0], argv.data());
-    LogLine("could not start " + arguments[0]);
+    const int error = errno;
+    LogLine("could not start " + arguments[0] + ": " + std::strerror(error));
     return kNotStarted;
   }
 

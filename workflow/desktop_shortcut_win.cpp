@@ -5,6 +5,7 @@
 
 #include "platform/instance_mutex.h"
 #include "platform/narrow_text.h"
+#include "workflow/command_line.h"
 #include "workflow/desktop_shortcut.h"
 
 const char* const kShortcutExtension = ".lnk";
@@ -29,8 +30,15 @@ int CreateShellLink(const std::wstring& target, const std::wstring& arguments,
     link->Release();
     return static_cast<int>(result);
   }
+  // A path that does not fit is refused, never saved from an unterminated
+  // buffer.
   wchar_t widePath[MAX_PATH] = {};
-  MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, MAX_PATH);
+  if (MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, MAX_PATH) == 0) {
+    result = HRESULT_FROM_WIN32(GetLastError());
+    file->Release();
+    link->Release();
+    return static_cast<int>(FAILED(result) ? result : E_FAIL);
+  }
   result = file->Save(widePath, TRUE);
   file->Release();
   link->Release();
@@ -39,7 +47,9 @@ int CreateShellLink(const std::wstring& target, const std::wstring& arguments,
 
 int OpenShortcut(const std::string& shortcutPath) {
   ReleaseInstanceMutex();
-  const std::wstring path = WidenText(shortcutPath);
+  // Quoted: explorer splits its parameter at blanks and commas (a desktop
+  // under "OneDrive - Empresa, S.A.").
+  const std::wstring path = WidenText(QuoteWindowsArgument(shortcutPath));
   const HINSTANCE result =
       ShellExecuteW(nullptr, L"open", L"explorer", path.c_str(), nullptr, SW_SHOW);
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));

@@ -3,6 +3,8 @@
 #include "platform/files.h"
 #include "platform/log.h"
 #include "stats/download_records.h"
+#include "workflow/desktop_shortcut.h"
+#include "workflow/part_check.h"
 
 namespace {
 constexpr int kRenameAttempts = 10;
@@ -16,24 +18,40 @@ std::string RenameCandidate(const std::string& target, int attempt) {
   return target.substr(0, dot) + number + target.substr(dot);
 }
 
-bool RenamePartialFiles() {
+bool RenamePartialFiles(std::string* setupPath) {
   const DownloadPlan& plan = TheDownloadPlan;
   if (plan.targetPaths.empty()) return false;
   for (size_t i = 0; i < plan.targetPaths.size() && i < plan.partialPaths.size(); ++i) {
-    bool renamed = false;
-    for (int attempt = 0; attempt < kRenameAttempts && !renamed; ++attempt) {
-      renamed =
-          RenameFileNoReplace(plan.partialPaths[i], RenameCandidate(plan.targetPaths[i], attempt));
+    const std::string& partial = plan.partialPaths[i];
+    std::string final;
+    for (int attempt = 0; attempt < kRenameAttempts && final.empty(); ++attempt) {
+      const std::string candidate = RenameCandidate(plan.targetPaths[i], attempt);
+      if (RenameFileNoReplace(partial, candidate)) {
+        final = candidate;
+      } else if (FileExists(candidate) && SameFileContent(partial, candidate) &&
+                 RemoveFile(partial)) {
+        // The same installer downloaded again: one copy is enough.
+        final = candidate;
+      }
     }
-    if (!renamed) return false;
+    if (final.empty()) {
+      LogFormat("part %zu: %s could not be renamed\n", i, partial.c_str());
+      return false;
+    }
+    if (i == 0 && setupPath != nullptr) *setupPath = final;
   }
   return true;
 }
 
-bool LaunchInstaller() {
-  if (!RenamePartialFiles()) {
+HandOff LaunchInstaller() {
+  std::string setup;
+  if (!RenamePartialFiles(&setup)) {
     LogLine("failed to rename setup");
-    return false;
+    return HandOff::RenameFailed;
   }
-  return RunProgram(TheDownloadPlan.targetPaths[0], "", 1) == 0;
+  // Gone before the setup starts: a launcher whose argument no longer
+  // exists would start the whole download again.
+  const std::string shortcut = GetShortcutPath();
+  if (FileExists(shortcut)) (void)RemoveFile(shortcut);
+  return RunProgram(setup, "", 1) == 0 ? HandOff::Started : HandOff::StartFailed;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ticks.h"
+#include "workflow/command_line.h"
 #include "workflow/installer_handoff.h"
 
 extern char** environ;
@@ -22,31 +23,36 @@ void MarkExecutable(const std::string& path) {
 }  // namespace
 
 int RunProgram(const std::string& program, const std::string& argument, int waitSeconds) {
-  std::string text = argument;
-  if (!text.empty() && text[0] != ' ') text = " " + text;
+  // The file name is one word however many blanks it holds; the argument
+  // text is read by the program's own command-line rules.
   const size_t slash = program.rfind('/');
-  const std::string commandLine =
-      (slash == std::string::npos ? program : program.substr(slash + 1)) + text;
-  // Split at blanks as the system would split the command line; a name with
-  // blanks thus reaches the program as several arguments.
-  std::vector<std::string> words;
-  std::string word;
-  for (char c : commandLine) {
-    if (c == ' ') {
-      if (!word.empty()) words.push_back(word);
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  if (!word.empty()) words.push_back(word);
+  std::vector<std::string> words{slash == std::string::npos ? program : program.substr(slash + 1)};
+  for (const std::string& word : SplitCommandLine(argument)) words.push_back(word);
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
 
   MarkExecutable(program);
+  // A session of its own: started from a terminal this process leads, the
+  // setup would otherwise get the hang-up when this process ends. Signals
+  // this process ignores or blocks are not handed on.
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return ENOMEM;
+  sigset_t none;
+  sigemptyset(&none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGHUP);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGTERM);
+  (void)posix_spawnattr_setsigmask(&attributes, &none);
+  (void)posix_spawnattr_setsigdefault(&attributes, &defaults);
+  (void)posix_spawnattr_setflags(
+      &attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   if (error != 0) return error;
   // Wait for at most the given time; the program is not watched after that.
   const uint32_t start = TickCount();

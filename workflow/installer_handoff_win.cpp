@@ -3,14 +3,17 @@
 #include <new>
 #include <vector>
 
+#include "workflow/command_line.h"
 #include "workflow/installer_handoff.h"
 
 int RunProgram(const std::string& program, const std::string& argument, int waitSeconds) {
   std::string text = argument;
   if (!text.empty() && text[0] != ' ') text = " " + text;
   const size_t slash = program.rfind('\\');
+  // Quoted, so that a blank or "(1)" in the name does not split it into
+  // arguments.
   const std::string commandLine =
-      (slash == std::string::npos ? program : program.substr(slash + 1)) + text;
+      QuoteWindowsArgument(slash == std::string::npos ? program : program.substr(slash + 1)) + text;
   std::vector<char> buffer;
   try {
     buffer.assign(commandLine.begin(), commandLine.end());

@@ -25,6 +25,7 @@
 #include "workflow/command_line.h"
 #include "workflow/desktop_shortcut.h"
 #include "workflow/installer_handoff.h"
+#include "workflow/part_check.h"
 #include "workflow/space_check.h"
 #include "workflow/stats_settings.h"
 #include "workflow/text_file.h"
@@ -75,15 +76,22 @@ bool DownloadWithProgress() {
 }
 
 void Finish() {
+  // Nothing is reported finished, renamed or started unless every part is
+  // on disk as announced; the shortcut stays for another try.
+  if (!VerifyPartialFiles()) {
+    FailAndWait("could not download the installer [PWI-003]", ResumeFailureText());
+    return;
+  }
   LogLine("installer downloaded");
   TheUiState.SetDetailText(L"");
   ShowStatus(0, L"", UI_STATUS, 1);
   (void)ReportFinish();
   SleepMs(25);
   LogLine("launching installer...");
-  (void)LaunchInstaller();
-  const std::string shortcut = GetShortcutPath();
-  if (FileExists(shortcut)) (void)RemoveFile(shortcut);
+  if (LaunchInstaller() == HandOff::RenameFailed) {
+    FailAndWait("could not download the installer [PWI-003]", ResumeFailureText());
+    return;
+  }
   LogEndBanner();
 }
 
@@ -150,7 +158,7 @@ void RunWorkflow() {
   ShowStatus(25, L"", UI_STATUS, 0);
   InitStatsSettings(GameId, DistributorId);
   TheRetryNotice = ShowRetryNotice;
-  const std::vector<std::string> arguments = SplitCommandLine(ProcessCommandLine());
+  const std::vector<std::string> arguments = ProcessArguments();
   const std::string argument = arguments.size() >= 2 ? arguments[1] : std::string();
   if (argument.empty()) {
     const std::string shortcut = GetShortcutPath();

@@ -6,6 +6,7 @@
 #include "platform/instance_mutex.h"
 #include "platform/ticks.h"
 #include "support/child_process.h"
+#include "support/other_copy.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -19,19 +20,6 @@ std::map<std::string, std::string> TempDirEnvironment(const Sandbox& sandbox) {
           {"TEMP", sandbox.Dir()},
           {"HOME", sandbox.Dir()},
           {"XDG_CONFIG_HOME", sandbox.Path(".config")}};
-}
-
-constexpr const char* kOtherCopy =
-    "a copy of the program that this test did not start is running on this machine and holds "
-    "the single-instance lock";
-
-// True when some other process holds the instance lock. Taking it to find
-// out gives it back at once.
-bool AnotherCopyRuns() {
-  bool alreadyExists = false;
-  const InstanceMutexHandle handle = CreateInstanceMutex(kInstanceMutexName, &alreadyExists);
-  CloseInstanceMutex(handle);
-  return handle != nullptr && alreadyExists;
 }
 
 size_t CountOf(const std::string& text, const std::string& part) {

@@ -65,11 +65,22 @@ PostgresCluster::PostgresCluster() {
     reason_ = "PostgreSQL is not installed (no /usr/lib/postgresql/*/bin/initdb)";
     return;
   }
-  const std::string dir = box_.Path("pg");
+  std::string dir = box_.Path("pg");
+  // The server refuses to run as root: the cluster then belongs to the
+  // system's postgres user, who may not enter the sandbox's parents (a
+  // clone under /root): its directory is a fresh one in /tmp.
+  if (geteuid() == 0) {
+    char pattern[] = "/tmp/tovi-pg-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      reason_ = "could not make a directory for the test cluster in /tmp";
+      return;
+    }
+    dir = pattern;
+    ownDir_ = dir;
+  }
+  dir_ = dir;
   dataDir_ = dir + "/data";
   std::filesystem::create_directories(dir);
-  // The server refuses to run as root: the cluster then belongs to the
-  // system's postgres user.
   if (geteuid() == 0) {
     const passwd* owner = getpwnam("postgres");
     if (owner == nullptr || chown(dir.c_str(), owner->pw_uid, owner->pw_gid) != 0) {
@@ -81,13 +92,14 @@ PostgresCluster::PostgresCluster() {
   if (!Run({bin_ + "/initdb", "-D", dataDir_, "-A", "trust", "-U", "postgres", "-E", "UTF8",
             "--locale=C", "--no-sync"},
            true)) {
-    reason_ = "initdb failed (see " + dir + "/run.log)";
+    reason_ = "initdb failed:\n" + ReadFileBytes(box_.Path("run.log"));
     return;
   }
   if (!Run({bin_ + "/pg_ctl", "-D", dataDir_, "-l", dir + "/server.log", "-w", "-t", "60", "-o",
             "-k " + dir + " -c listen_addresses='' -c fsync=off", "start"},
            true)) {
-    reason_ = "the test cluster did not start";
+    reason_ = "the test cluster did not start:\n" + ReadFileBytes(box_.Path("run.log")) +
+              ReadFileBytes(dir + "/server.log");
     return;
   }
   available_ = true;
@@ -95,13 +107,15 @@ PostgresCluster::PostgresCluster() {
 
 PostgresCluster::~PostgresCluster() {
   if (available_) Run({bin_ + "/pg_ctl", "-D", dataDir_, "-m", "immediate", "-w", "stop"}, true);
+  std::error_code ignored;
+  if (!ownDir_.empty()) std::filesystem::remove_all(ownDir_, ignored);
 }
 
 bool PostgresCluster::Run(const std::vector<std::string>& args, bool asClusterOwner) {
   std::vector<std::string> command;
   if (asClusterOwner && asPostgresUser_) command = {"/usr/sbin/runuser", "-u", "postgres", "--"};
   command.insert(command.end(), args.begin(), args.end());
-  const std::string log = box_.Path("pg/run.log");
+  const std::string log = box_.Path("run.log");
   const pid_t pid = fork();
   if (pid == 0) {
     FILE* out = std::fopen(log.c_str(), "a");
@@ -133,7 +147,7 @@ bool PostgresCluster::Run(const std::vector<std::string>& args, bool asClusterOw
 
 std::string PostgresCluster::NewDatabase() {
   if (!available_) return "";
-  const std::string base = "host=" + box_.Path("pg") + " user=postgres dbname=";
+  const std::string base = "host=" + dir_ + " user=postgres dbname=";
   Connection admin(PQconnectdb((base + "postgres").c_str()));
   if (PQstatus(admin.get()) != CONNECTION_OK) return "";
   const std::string name = "tovi" + std::to_string(++databases_);

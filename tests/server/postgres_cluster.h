@@ -1,5 +1,6 @@
 // A throw-away PostgreSQL cluster for the server tests: made with initdb in
-// a sandbox, listening on a Unix socket there only, stopped and removed when
+// a sandbox (run as root: in a fresh directory in /tmp, which the postgres
+// user can reach), listening on a Unix socket there only, stopped and removed when
 // the test process ends. Unavailable (with the reason) where PostgreSQL is
 // not installed.
 #pragma once
@@ -30,6 +31,8 @@ class PostgresCluster {
 
   Sandbox box_;
   std::string bin_;
+  std::string dir_;     // the cluster's directory, its socket's too
+  std::string ownDir_;  // made in /tmp for the postgres user; removed at the end
   std::string dataDir_;
   bool asPostgresUser_ = false;
   bool available_ = false;

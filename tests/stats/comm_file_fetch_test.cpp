@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/thread.h"
+#include "platform/ticks.h"
 #include "stats/comm_file.h"
 #include "stats/download_records.h"
 #include "stats/parts_loop.h"
@@ -23,6 +27,7 @@
 #include "support/sandbox.h"
 #include "support/test_socket.h"
 #include "transfer/sha256.h"
+#include "transfer/transfer_pause.h"
 #include "transfer/transfer_state.h"
 
 namespace {
@@ -39,6 +44,7 @@ class StatsExchangeTest : public testing::Test {
     SetRetryBudget({3, 10, 20, 2000});
   }
   void TearDown() override {
+    ReleaseTransferPauseForTesting();
     ResetDownloadRecordsForTesting();
     SetRetryBudget(RetryBudget{});
   }
@@ -100,7 +106,7 @@ TEST_F(StatsExchangeTest, LoadPathsAndTheirChecks) {
       {R"({"parts": 1, "url_0": "http://h/x/a", "size_0": "5"})",
        true,
        true,
-       {"RESUME FILE: given", "RESUME FROM: 0"}},
+       {"RESUME FILE: " + sandbox_.Path("a.q9tovi"), "RESUME FROM: 0"}},
   };
   for (const Case& c : cases) {
     ResetDownloadRecordsForTesting();
@@ -267,6 +273,21 @@ TEST_F(StatsExchangeTest, PartsLoopRefusesAPartOutsideThePlan) {
   EXPECT_EQ(log.Bodies(), std::vector<std::string>{"part 0 is not in the download plan"});
 }
 
+// Sizes the parse would refuse, set by hand: the progress base of a later
+// part must not wrap around.
+TEST_F(StatsExchangeTest, PartsLoopRefusesAProgressBaseBeyond64Bits) {
+  HttpFixture parts(PatternReply(1000));
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b")}, {INT64_MAX, 1000}, 1, sandbox_.Dir());
+  sandbox_.Write("b.q9tovi", "x");
+  TheDownloadPlan.partCount = 2;
+  TheDownloadPlan.currentPart = 1;
+  LogCapture log;
+  EXPECT_FALSE(DownloadAllParts());
+  EXPECT_EQ(log.Bodies(),
+            std::vector<std::string>{"the bytes before part 1 add up to more than 64 bits hold"});
+  EXPECT_EQ(parts.RequestCount(), 0u);
+}
+
 int lastReportedPercent = 0;
 
 // The statistics duty of the window's progress listener.
@@ -326,6 +347,42 @@ TEST_F(StatsExchangeTest, PartsLoopStopsAtAFailedPart) {
   EXPECT_EQ(parts.RequestCount(), 0u);  // neither part 0 nor part 2
   EXPECT_FALSE(FileExists(sandbox_.Path("c.q9tovi")));
   EXPECT_EQ(sandbox_.Read("b.q9tovi"), PatternBytes(0, 500));
+}
+
+// A pause that falls between two parts, when no transfer runs to take it,
+// holds the next part back: it waits, unstarted, until the process ends
+// (here, until the test ends the wait).
+TEST_F(StatsExchangeTest, PauseBetweenPartsHoldsTheNextPart) {
+  HttpFixture parts(PatternReply(1000));
+  SetDownloadPlan({parts.Url("/a"), parts.Url("/b")}, {1000, 1000}, 0, sandbox_.Dir());
+  sandbox_.Write("a.q9tovi", PatternBytes(0, 1000));
+  TheDownloadPlan.partCount = 2;
+  TheDownloadPlan.currentPart = 1;
+  LogCapture log;
+  EXPECT_FALSE(RequestTransferPause());
+
+  auto result = std::make_shared<std::atomic<int>>(-1);
+  std::thread program([result] { result->store(DownloadAllParts() ? 1 : 0); });
+  const uint32_t start = TickCount();
+  while (!log.Contains("download paused before the next part") && result->load() == -1 &&
+         TickCount() - start < 5000) {
+    SleepMs(5);
+  }
+  SleepMs(300);
+  EXPECT_EQ(result->load(), -1) << "the loop went on";
+  EXPECT_EQ(parts.RequestCount(), 0u);
+  CancelTransferForTesting();
+  const uint32_t cancelled = TickCount();
+  while (result->load() == -1 && TickCount() - cancelled < 5000) SleepMs(5);
+  if (result->load() == -1) {
+    program.detach();
+    FAIL() << "the held loop did not end when cancelled";
+  }
+  program.join();
+  EXPECT_EQ(result->load(), 0);
+  EXPECT_EQ(TheDownloadPlan.currentPart, 1);
+  EXPECT_FALSE(TheDownloadPlan.downloading);
+  EXPECT_FALSE(FileExists(sandbox_.Path("b.q9tovi")));
 }
 
 // A resume answer names an earlier part than the one that was running

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,10 @@ TEST_F(CommFileParseTest, Failures) {
       {R"({"parts": 1, "url_0": 5, "size_0": "1"})", "url_0 gave no url"},
       {R"({"parts": 2, "url_0": "http://h/a", "size_0": "1", "url_1": "http://h/b"})",
        "url_1 gave no size"},
+      // Two parts that would share one partial file.
+      {R"({"parts": 3, "url_0": "http://h/x/a", "size_0": "1", "url_1": "http://h/x/b",
+           "size_1": "1", "url_2": "http://other/y/a", "size_2": "1"})",
+       "url_2 names the file of an earlier part"},
       {R"({"parts": 10001})", "the communication file announces too many parts: 10001"},
       {R"({"parts": 2, "url_0": "a", "size_0": "9223372036854775807", "url_1": "b",
            "size_1": "1"})",
@@ -244,7 +249,9 @@ TEST_F(CommFileParseTest, ResumeMeasuresThePartToContinue) {
     std::string file;
     int64_t offset;
   } cases[] = {
-      {0, given, 5},  // part 0: the command-line file, not the derived name
+      // Part 0 too: the file the transfer writes, not the command-line file
+      // (which names another one when the server renamed the part).
+      {0, sandbox_.Path("first.q9tovi"), 7},
       {1, sandbox_.Path("second.q9tovi"), 13},
       {2, sandbox_.Path("third.q9tovi"), 0},  // not on disk
   };
@@ -262,6 +269,13 @@ TEST_F(CommFileParseTest, ResumeMeasuresThePartToContinue) {
     EXPECT_EQ(bodies[bodies.size() - 2], "RESUME FILE: " + c.file);
     EXPECT_EQ(bodies.back(), "RESUME FROM: " + std::to_string(c.offset));
   }
+  // The server renamed part 0 since the last run: its file is not on disk
+  // yet, and the bytes of the command-line file count for nothing.
+  std::filesystem::remove(sandbox_.Path("first.q9tovi"));
+  ResetDownloadRecordsForTesting();
+  TheStatsSettings.commFilePath = sandbox_.Path("comm290.tmp");
+  ASSERT_TRUE(Parse("{" + threeParts + ", \"current_part\": 0}", true, given));
+  EXPECT_EQ(TheDownloadPlan.resumeOffset, 0);
 }
 
 TEST_F(CommFileParseTest, ResumeRefusesAPartOutsideTheList) {

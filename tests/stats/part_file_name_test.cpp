@@ -94,6 +94,42 @@ size_t EntriesIn(const std::string& dir) {
   return count;
 }
 
+// Names that are one file: the same bytes everywhere, and on Windows the
+// same letters in another case too.
+TEST(PartFileNameTest, NamesThatAreOneFile) {
+  const struct {
+    const char* a;
+    const char* b;
+    bool samePosix;
+    bool sameWindows;
+  } cases[] = {
+      {"ToviSetup.exe", "ToviSetup.exe", true, true},
+      {"ToviSetup.exe", "tovisetup.EXE", false, true},
+      {"parte1", "parte2", false, false},
+      {"a\xC3\xB1o", "a\xC3\xB1o", true, true},
+      {"parte1", "parte1 ", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileNameKey(c.a, FileNameRules::kPosix) == FileNameKey(c.b, FileNameRules::kPosix),
+              c.samePosix)
+        << c.a << " " << c.b;
+    EXPECT_EQ(
+        FileNameKey(c.a, FileNameRules::kWindows) == FileNameKey(c.b, FileNameRules::kWindows),
+        c.sameWindows)
+        << c.a << " " << c.b;
+  }
+  // The communication file with two such names loads only where they are
+  // two files.
+  Sandbox sandbox;
+  ResetDownloadRecordsForTesting();
+  TheStatsSettings.commFilePath = sandbox.Path("comm290.tmp");
+  sandbox.Write("comm290.tmp", R"({"parts": 2, "url_0": "http://127.0.0.1/x/ToviSetup.exe",
+      "size_0": "1", "url_1": "http://127.0.0.1/y/tovisetup.EXE", "size_1": "1"})");
+  EXPECT_EQ(ParseCommFile(sandbox.Dir(), "", false),
+            PlatformFileNameRules() == FileNameRules::kPosix);
+  ResetDownloadRecordsForTesting();
+}
+
 // The file of a part named by the server is created inside the download
 // folder, or the communication file is refused, on the system this runs on.
 TEST(PartFileNameTest, CommunicationFileWithEachName) {

@@ -62,25 +62,39 @@ TEST(FormatInt64, DecimalText) {
   EXPECT_EQ(FormatInt64(int64_t{1} << 40), "1099511627776");
 }
 
-// Feeds a run of percentages through the rule; returns the ones reported.
-std::vector<int> Milestones(std::initializer_list<int> percents) {
-  int last = 0;
-  std::vector<int> reported;
-  for (int percent : percents) {
-    if (TakeUpdateMilestone(percent, &last)) reported.push_back(percent);
+TEST(UpdateMilestone, OnePerNewBandOfTenBelowOneHundred) {
+  struct Case {
+    std::vector<int> percents;
+    std::vector<int> reported;
+  };
+  const Case cases[] = {
+      // Exact multiples report as they always did.
+      {{0, 0, 3, 10, 10, 11, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 100},
+       {10, 20, 30, 40, 50, 60, 70, 80, 90}},
+      // Listener calls that cover several per cent each: bands 2, 3 and 9.
+      {{9, 21, 22, 35, 99, 100}, {21, 35, 99}},
+      // Jumping over a multiple still reports the band it lands in.
+      {{8, 12}, {12}},
+      {{19, 21, 29, 30}, {19, 21, 30}},
+      // A resumed run reports the band it starts in, then each new one.
+      {{43, 44, 50, 55}, {43, 50}},
+      // Straight from the first band to the end: nothing at 100.
+      {{5, 100, 100}, {}},
+      // Beyond 100 counts as 100; a negative figure counts as nothing.
+      {{-3, 250}, {}},
+  };
+  for (const Case& c : cases) {
+    int last = 0;
+    std::vector<int> reported;
+    for (int percent : c.percents) {
+      if (TakeUpdateMilestone(percent, &last)) reported.push_back(percent);
+    }
+    EXPECT_EQ(reported, c.reported) << ::testing::PrintToString(c.percents);
   }
-  return reported;
-}
-
-TEST(UpdateMilestone, OnePerNewMultipleOfTenBelowOneHundred) {
-  EXPECT_EQ(Milestones({0, 0, 3, 10, 10, 11, 20, 30, 40, 50, 60, 70, 80, 90, 99, 100, 100}),
-            (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90}));
-  // A resumed run starting at 43 % reports first at 50 %.
-  EXPECT_EQ(Milestones({43, 44, 50, 55}), std::vector<int>{50});
-  // A jump over 20 sends nothing for it.
-  EXPECT_EQ(Milestones({19, 21, 29, 30}), std::vector<int>{30});
-  // 100 is remembered: a later 100 does not count as new, a later 90 does.
+  // The band is what is kept: 100 is remembered, a later 90 is new.
   int last = 0;
+  EXPECT_TRUE(TakeUpdateMilestone(37, &last));
+  EXPECT_EQ(last, 30);
   EXPECT_FALSE(TakeUpdateMilestone(100, &last));
   EXPECT_EQ(last, 100);
   EXPECT_TRUE(TakeUpdateMilestone(90, &last));

@@ -131,14 +131,13 @@ TEST_F(StatsServerTest, FreshDownloadReportsEachNewTenPerCent) {
   // baseBytes of the last part; the total throughout.
   EXPECT_EQ(plan.baseBytes, kPartSizes[0] + kPartSizes[1]);
   EXPECT_EQ(plan.totalBytes, kTotal);
-  // One update at each multiple of ten the listener saw, in order, never at
-  // 0 or 100; each one answered.
+  // One update at the first figure the listener saw in each band of ten,
+  // in order, never in 0-9 or at 100; each one answered.
   std::vector<int> expected;
+  int band = 0;
   for (int percent : record_.percents) {
-    if (percent % 10 == 0 && percent > 0 && percent < 100 &&
-        (expected.empty() || expected.back() != percent)) {
-      expected.push_back(percent);
-    }
+    if (percent / 10 != band && percent >= 10 && percent < 100) expected.push_back(percent);
+    band = percent / 10;
   }
   EXPECT_EQ(record_.updates, expected);
   for (bool sent : record_.updateResults) EXPECT_TRUE(sent);
@@ -215,9 +214,9 @@ TEST_F(StatsServerTest, PausedDownloadResumesFromThePartialFile) {
   EXPECT_FALSE(FileExists(TheStatsSettings.commFilePath));
 }
 
-TEST_F(StatsServerTest, UnknownMachineResumesAtPartZeroFromTheGivenFile) {
-  sandbox_.Write("given.q9tovi", PartBytes(0, 4096));
-  ASSERT_TRUE(LoadCommFileForResume(sandbox_.Dir(), sandbox_.Path("given.q9tovi")));
+TEST_F(StatsServerTest, UnknownMachineResumesAtPartZeroFromItsPartialFile) {
+  sandbox_.Write("ToviSetup.exe.q9tovi", PartBytes(0, 4096));
+  ASSERT_TRUE(LoadCommFileForResume(sandbox_.Dir(), sandbox_.Path("ToviSetup.exe.q9tovi")));
   EXPECT_EQ(TheDownloadPlan.currentPart, 0);
   EXPECT_EQ(TheDownloadPlan.resumeOffset, 4096);
 }

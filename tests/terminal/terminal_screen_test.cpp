@@ -83,6 +83,51 @@ TEST(TerminalScreenTest, EveryRowFillsTheWidthAtAnySize) {
   EXPECT_NE(lines[22].find(L"2.1 (29:0)"), std::wstring::npos);
 }
 
+// The failure texts end in the support address: at 80 columns the user must
+// still read every word, however long the status is.
+TEST(TerminalScreenTest, LongStatusIsWrappedWhole) {
+  ScreenModel model;
+  model.built = true;
+  model.statusLine =
+      L"Se ha producido un error en la descarga. Verifica el estado de tu conexión a internet y "
+      L"el espacio en disco. Cierra el downloader y reinicia desde el icono en el escritorio. "
+      L"Soporte: http://127.0.0.1:8101/";
+  for (auto [columns, rows] : {std::pair{80, 24}, {60, 16}, {120, 40}}) {
+    const auto lines = ComposeScreen(model, columns, rows);
+    ASSERT_EQ(lines.size(), static_cast<size_t>(rows));
+    // The screen's words in order, one blank between them: the whole status
+    // is among them, none of its words cut at the edge.
+    std::wstring shown;
+    for (const auto& line : lines) shown += line + L" ";
+    std::wstring words;
+    for (wchar_t c : shown) {
+      if (c != L' ' || (!words.empty() && words.back() != L' ')) words += c;
+    }
+    EXPECT_NE(words.find(model.statusLine), std::wstring::npos) << columns << "x" << rows;
+    // The rows below the status stay where they are.
+    EXPECT_NE(lines[static_cast<size_t>(rows - 7)].find(L"8101/"), std::wstring::npos) << columns;
+  }
+}
+
+TEST(TerminalScreenTest, TypedFolderBecomesAbsolute) {
+  const struct {
+    const char* typed;
+    const char* absolute;
+  } cases[] = {
+      {"/srv/juegos/", "/srv/juegos/"},
+      {"~", "/home/ana"},
+      {"~/Juegos", "/home/ana/Juegos"},
+      {"Juegos/Tovi", "/tmp/aqui/Juegos/Tovi"},
+      {"./x", "/tmp/aqui/./x"},
+      {"~ana", "/tmp/aqui/~ana"},  // another user's home is not looked up
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AbsoluteFolder(c.typed, "/home/ana", "/tmp/aqui"), c.absolute) << c.typed;
+  }
+  EXPECT_EQ(AbsoluteFolder("x", "/home/ana", "/"), "/x");
+}
+
 TEST(TerminalScreenTest, ProgressBarBounds) {
   ScreenModel model;
   model.progressBar = true;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "transfer/download_job.h"
 #include "transfer/transfer_state.h"
 
@@ -36,6 +38,9 @@ TEST(ProgressPercentTest, OverallShare) {
   EXPECT_EQ(ProgressPercent(1000, 1000), 100);
   EXPECT_EQ(ProgressPercent(int64_t{3} << 32, int64_t{6} << 32), 50);  // beyond 32 bits
   EXPECT_EQ(ProgressPercent(500, 0), 0);                               // no total: no division
+  // More bytes than announced: held at 100, never outside the int range.
+  EXPECT_EQ(ProgressPercent(2000, 1000), 100);
+  EXPECT_EQ(ProgressPercent(INT64_MAX, 1), 100);
 }
 
 }  // namespace

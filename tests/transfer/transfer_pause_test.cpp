@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -26,8 +27,6 @@ bool WaitFor(Predicate done, int ms) {
   }
   return true;
 }
-
-TEST(TransferPauseTest, NothingToPauseBetweenTransfers) { EXPECT_FALSE(RequestTransferPause()); }
 
 // The program thread runs DownloadFile, a third thread plays the UI and
 // pauses mid-transfer. The transfer must then stand still, not count as
@@ -93,8 +92,35 @@ int DownloadBounded(const std::string& path, const std::string& url, int64_t siz
   return ended ? result->load() : -1;
 }
 
-// A request that names a transfer which has ended (it raced that end) must
-// not pause the next transfer.
+// A pause with no transfer running is held for the run: a part's transfer
+// that starts after it (one that raced the parts loop's check) pauses at its
+// first progress callback. Other transfers, such as the communication
+// file's, are not held.
+TEST(TransferPauseTest, PauseBetweenTransfersHoldsTheNextPart) {
+  Sandbox sandbox;
+  HttpReply reply;
+  reply.patternSize = 400'000;
+  reply.bytesPerSecond = 400'000;
+  HttpFixture server(reply);
+  EXPECT_FALSE(RequestTransferPause());
+  EXPECT_TRUE(TransferPauseHeld());
+  {
+    LogCapture log;
+    EXPECT_EQ(DownloadBounded(sandbox.Path("other"), server.Url(), 400'000, 10000), 1);
+    EXPECT_FALSE(log.Contains("transfer paused"));
+  }
+  LogCapture log;
+  TheTransferState.partTransfer = true;
+  EXPECT_EQ(DownloadBounded(sandbox.Path("part"), server.Url(), 400'000, 1500), -1);
+  TheTransferState.partTransfer = false;
+  EXPECT_TRUE(log.Contains("transfer paused"));
+  EXPECT_LT(std::filesystem::file_size(sandbox.Path("part")), 400'000u);
+  ReleaseTransferPauseForTesting();
+}
+
+// The serial alone names one transfer: a request that names a transfer
+// which has ended (it raced that end) does not pause the next one by itself;
+// the hold above is what carries a pause to the next transfer.
 TEST(TransferPauseTest, RequestForAnEndedTransferLeavesTheNextAlone) {
   Sandbox sandbox;
   LogCapture log;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/ticks.h"
@@ -10,6 +12,7 @@
 #include "support/http_fixture.h"
 #include "support/sandbox.h"
 #include "support/stand_in_window.h"
+#include "transfer/transfer_pause.h"
 #include "transfer/transfer_state.h"
 #include "ui/recording_view.h"
 #include "ui/status_channel.h"
@@ -193,20 +196,33 @@ TEST_F(UiControllerTest, PauseWhileNotDownloadingAndBetweenTwoParts) {
             (std::vector<std::wstring>{L"hide start", L"show continue", L"hide pause"}));
   EXPECT_EQ(stats_.RequestCount(), 0u);
 
-  // No transfer runs between two parts: the pause is reported, nothing is
-  // paused, and the next transfer is not affected.
+  EXPECT_FALSE(TransferPauseHeld());
+
+  // No transfer runs between two parts: the pause is held for the next
+  // part before the report goes out (a report can take seconds), and then
+  // reported.
   const std::string comm = sandbox_.Path("comm290.tmp");
   sandbox_.Write("comm290.tmp", "{}");
   TheStatsSettings.commFilePath = comm;
   TheDownloadPlan.downloading = true;
   TheTransferState.reportedBytes = 777;
-  HandleUiCommand(UI_PAUSE, 0);
+  HttpReply slow;
+  slow.silent = true;
+  slow.holdMs = 400;
+  stats_.SetReply(slow);
+  std::thread ui([] { HandleUiCommand(UI_PAUSE, 0); });
+  const uint32_t start = TickCount();
+  while (stats_.RequestCount() == 0 && TickCount() - start < 5000) SleepMs(2);
+  EXPECT_TRUE(TransferPauseHeld()) << "held only after the report";
+  ui.join();
   EXPECT_FALSE(TheDownloadPlan.downloading.load());
   EXPECT_FALSE(FileExists(comm));
   ASSERT_EQ(stats_.RequestCount(), 1u);
   EXPECT_NE(stats_.RequestLine(0).find("/pause?"), std::string::npos);
   EXPECT_NE(stats_.RequestLine(0).find("bytes=777"), std::string::npos);
   EXPECT_EQ(TheTransferState.pauseRequestedFor.load(), 0u);
+  EXPECT_TRUE(TransferPauseHeld());
+  ReleaseTransferPauseForTesting();
 }
 
 TEST_F(UiControllerTest, HelpOpensTheForumPage) {

@@ -10,6 +10,7 @@
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
 #include "workflow/desktop_shortcut.h"
+#include "workflow/shortcut_reader.h"
 
 namespace {
 
@@ -54,6 +55,35 @@ TEST(DesktopLauncher, ExecutableWhateverTheUmask) {
   struct stat info;
   ASSERT_EQ(stat(GetShortcutPath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0755u);
+  ResetDownloadRecordsForTesting();
+}
+
+// The launcher names the partial file exactly, whatever a Linux file name
+// holds, read back by the launcher's own Exec rules.
+TEST(DesktopLauncher, NamesThePartialFileWhateverItsName) {
+  Sandbox sandbox;
+  std::filesystem::create_directories(sandbox.Path("Desktop"));
+  ScopedEnv env({{"HOME", sandbox.Dir()}, {"XDG_CONFIG_HOME", sandbox.Path("none")}});
+  const char* names[] = {
+      "ToviSetup.exe.q9tovi",
+      "Tovi \"beta\".q9tovi",
+      "a\"",
+      "\"",
+      "dollar $HOME `x`.q9tovi",
+      "back\\slash\\",
+      "50% 'done'.q9tovi",
+      "tab\there",
+      "  blanks  ",
+  };
+  for (const char* name : names) {
+    ResetDownloadRecordsForTesting();
+    TheDownloadPlan.partialPaths = {sandbox.Path(name)};
+    ASSERT_EQ(CreateDesktopShortcut(), 0) << name;
+    ShortcutCommand command;
+    ASSERT_TRUE(ReadShortcut(GetShortcutPath(), &command)) << name;
+    ASSERT_EQ(command.arguments.size(), 2u) << name;
+    EXPECT_EQ(command.arguments[1], sandbox.Path(name));
+  }
   ResetDownloadRecordsForTesting();
 }
 

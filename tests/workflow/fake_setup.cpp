@@ -1,9 +1,11 @@
 // Stands in for the game's setup program in whole runs: leaves
 // "<its own path>.ran" with its arguments and its working directory, one a
 // line, and ends; with the argument --linger it stays 10 s more, as a real
-// setup program would.
+// setup program would (and, elsewhere than Windows, notes its process id).
+// With TOVI_FAKE_SETUP_WATCH set it also notes whether that file existed.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -35,10 +37,16 @@ int main(int argc, char** argv) {
   if (file == nullptr) return 1;
   for (int i = 1; i < argc; ++i) std::fprintf(file, "arg %s\n", argv[i]);
   std::fprintf(file, "cwd %s\n", std::filesystem::current_path().string().c_str());
-  std::fclose(file);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--linger") == 0)
-      std::this_thread::sleep_for(std::chrono::seconds(10));
+  // Whether a file the test names was there when the setup started.
+  if (const char* watched = std::getenv("TOVI_FAKE_SETUP_WATCH")) {
+    std::fprintf(file, "watched %s\n", std::filesystem::exists(watched) ? "present" : "absent");
   }
+  bool linger = false;
+  for (int i = 1; i < argc; ++i) linger = linger || std::strcmp(argv[i], "--linger") == 0;
+#ifndef _WIN32
+  if (linger) std::fprintf(file, "pid %d\n", static_cast<int>(getpid()));
+#endif
+  std::fclose(file);
+  if (linger) std::this_thread::sleep_for(std::chrono::seconds(10));
   return 0;
 }

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/ticks.h"
 #include "support/child_process.h"
+#include "support/other_copy.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
 #include "workflow/desktop_shortcut.h"
@@ -27,6 +28,7 @@ size_t CountOf(const std::string& text, const std::string& part) {
 }
 
 TEST(RelaunchTest, ShortcutStartsTheProgramAgainWithThePartialFile) {
+  if (AnotherCopyRuns()) GTEST_SKIP() << kOtherCopy;
   Sandbox sandbox;
   const std::string home = sandbox.Path("home");
   const std::string tmp = sandbox.Path("tmp");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/files.h"
 #include "platform/narrow_text.h"
@@ -22,11 +23,13 @@
 #include "support/scoped_env.h"
 #include "support/stand_in_window.h"
 #include "support/test_socket.h"
+#include "transfer/transfer_pause.h"
 #include "ui/ui_commands.h"
 #include "ui/ui_state.h"
 #include "workflow/command_line.h"
 #include "workflow/desktop_shortcut.h"
 #include "workflow/stats_settings.h"
+#include "workflow/text_file.h"
 #include "workflow/workflow_driver.h"
 
 namespace fs = std::filesystem;
@@ -188,6 +191,68 @@ TEST_F(WorkflowRunTest, ResumeContinuesFromTheBytesOnDisk) {
   EXPECT_TRUE(ReadFileBytes(downloadDir_ + "ToviSetup.exe") == PatternBytes(0, kSize));
   EXPECT_TRUE(log_.Contains("RESUME FROM: " + std::to_string(kOnDisk)));
   EXPECT_TRUE(log_.Contains("launching installer..."));
+  EXPECT_TRUE(EndsWithEndBanner());
+}
+
+// The user paused while no transfer ran (between two parts): the next part
+// never starts and no setup program is started, however long the run waits.
+TEST_F(WorkflowRunTest, PauseBeforeAPartStartsNothing) {
+  constexpr int64_t kSize = 300000;
+  HttpFixture part(HttpReply{200, "", kSize});
+  HttpFixture stats(HttpReply{200, CommFile({{part.Url("/ToviSetup.exe"), kSize}})});
+  const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+  sandbox_.Write("Mis juegos/ToviSetup.exe.q9tovi", PatternBytes(0, 1000));
+  EXPECT_FALSE(RequestTransferPause());
+  // Ends the held wait once it has lasted a while, as the end of the
+  // process would.
+  std::thread ender([this] {
+    const uint32_t start = TickCount();
+    while (!log_.Contains("download paused before the next part") && TickCount() - start < 10000) {
+      SleepMs(10);
+    }
+    SleepMs(300);
+    CancelTransferForTesting();
+  });
+
+  Run(stats.Url(""), {partial});
+  ender.join();
+  ReleaseTransferPauseForTesting();
+
+  EXPECT_TRUE(log_.Contains("download paused before the next part"))
+      << testing::PrintToString(log_.Bodies());
+  EXPECT_EQ(part.RequestCount(), 0u);
+  EXPECT_EQ(ReadFileBytes(partial), PatternBytes(0, 1000));
+  EXPECT_FALSE(FileExists(downloadDir_ + "ToviSetup.exe"));
+  EXPECT_FALSE(log_.Contains("launching installer..."));
+}
+
+// The server resumes at part 1, but part 0 is no longer on disk as it was
+// announced: nothing is reported finished, renamed or started, the shortcut
+// stays for another try, and the user sees the failure.
+TEST_F(WorkflowRunTest, APartNotOnDiskAsAnnouncedStopsTheHandOff) {
+  constexpr int64_t kSize = 3000;
+  HttpFixture part(HttpReply{200, "", kSize});
+  std::string comm =
+      CommFile({{part.Url("/ToviSetup.exe"), kSize}, {part.Url("/ToviSetup-1.bin"), kSize}});
+  comm.replace(comm.find("\"current_part\": 0"), 17, "\"current_part\": 1");
+  HttpFixture stats(HttpReply{200, comm});
+  const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
+  sandbox_.Write("Mis juegos/ToviSetup.exe.q9tovi", PatternBytes(0, 1000));  // short
+  WriteTextFile(shortcut_, "launcher");
+
+  Run(stats.Url(""), {partial});
+
+  EXPECT_TRUE(log_.Contains("part 0 not ready: " + partial + ": 1000 bytes, expected 3000"));
+  EXPECT_TRUE(log_.Contains("could not download the installer [PWI-003]"));
+  EXPECT_EQ(TheUiState.StatusText(), ResumeFailureText());
+  EXPECT_FALSE(log_.Contains("launching installer..."));
+  EXPECT_TRUE(FileExists(shortcut_));
+  EXPECT_TRUE(FileExists(partial));
+  EXPECT_TRUE(FileExists(downloadDir_ + "ToviSetup-1.bin.q9tovi"));
+  EXPECT_FALSE(FileExists(downloadDir_ + "ToviSetup.exe"));
+  for (size_t i = 0; i < stats.RequestCount(); ++i) {
+    EXPECT_EQ(stats.RequestLine(i).find("/finish?"), std::string::npos) << stats.RequestLine(i);
+  }
   EXPECT_TRUE(EndsWithEndBanner());
 }
 

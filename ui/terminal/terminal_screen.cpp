@@ -26,6 +26,26 @@ std::wstring ActionHint(const ScreenModel& model) {
   return L"";
 }
 
+// The text in lines of at most width characters, broken at blanks where a
+// word fits, inside a word where it does not.
+std::vector<std::wstring> Wrap(const std::wstring& text, size_t width) {
+  std::vector<std::wstring> lines;
+  size_t at = 0;
+  while (at < text.size()) {
+    if (text.size() - at <= width) {
+      lines.push_back(text.substr(at));
+      break;
+    }
+    size_t end = text.rfind(L' ', at + width);
+    if (end == std::wstring::npos || end <= at) end = at + width;
+    lines.push_back(text.substr(at, end - at));
+    at = end;
+    while (at < text.size() && text[at] == L' ') ++at;
+  }
+  if (lines.empty()) lines.emplace_back();
+  return lines;
+}
+
 std::wstring ProgressBar(int percent, int columns) {
   percent = std::clamp(percent, 0, 100);
   const int inner = std::max(columns - 9, 1);
@@ -52,13 +72,17 @@ std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, i
     return lines;
   }
   const std::wstring rule(static_cast<size_t>(columns), L'-');
+  // A long status (the failure texts end in the support address) is shown
+  // whole, on as many rows as the page area can give up.
+  std::vector<std::wstring> status = Wrap(model.statusLine, static_cast<size_t>(columns - 2));
+  status.resize(std::min(status.size(), static_cast<size_t>(std::max(rows - 11, 1))));
   lines.push_back(LeftRight(L" Tovi Downloader 2.1", L"[?] ayuda  [x] cerrar ", columns));
   lines.push_back(rule);
   std::wstring page(model.pageAddress.begin(), model.pageAddress.end());
   lines.push_back(Fit(
       L" Página: " + (model.pageTitle.empty() ? page : model.pageTitle + L"  " + page), columns));
   lines.push_back(Fit(page.empty() ? L"" : L" [o] abrir la página en el navegador", columns));
-  const int panel = 8;
+  const int panel = 7 + static_cast<int>(status.size());
   for (size_t i = 0; i < model.pageLinks.size(); ++i) {
     if (static_cast<int>(lines.size()) >= rows - panel - 1) break;
     lines.push_back(Fit(L" [" + std::to_wstring(i + 1) + L"] " + model.pageLinks[i].text, columns));
@@ -67,7 +91,7 @@ std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, i
   while (static_cast<int>(lines.size()) < rows - panel) lines.push_back(Fit(L"", columns));
   if (!model.message.empty()) lines.back() = Fit(L" " + model.message, columns);
   lines.push_back(rule);
-  lines.push_back(Fit(L" " + model.statusLine, columns));
+  for (const std::wstring& line : status) lines.push_back(Fit(L" " + line, columns));
   std::wstring folder;
   if (model.folderField) folder = L" Carpeta: " + model.folderText;
   lines.push_back(model.folderPicture ? LeftRight(folder, L"  [f] elegir carpeta ", columns)
@@ -79,6 +103,15 @@ std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, i
   lines.push_back(LeftRight(L" " + ActionHint(model), model.versionLabel + L" ", columns));
   lines.push_back(Fit(L"", columns));
   return lines;
+}
+
+std::string AbsoluteFolder(const std::string& typed, const std::string& home,
+                           const std::string& current) {
+  if (typed.empty() || typed[0] == '/') return typed;
+  if (typed == "~") return home;
+  if (typed.compare(0, 2, "~/") == 0) return home + typed.substr(1);
+  if (current.empty() || current.back() == '/') return current + typed;
+  return current + "/" + typed;
 }
 
 uint32_t KeyCommand(const ScreenModel& model, int key) {

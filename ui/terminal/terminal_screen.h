@@ -35,6 +35,12 @@ inline constexpr int kMinRows = 16;
 // character a cell). A screen below the minimum holds only a note saying so.
 std::vector<std::wstring> ComposeScreen(const ScreenModel& model, int columns, int rows);
 
+// The folder the user typed as an absolute path: "~" and "~/..." start at
+// home, any other relative path at the current directory. The launcher's
+// argument must name the folder from wherever the program is started again.
+std::string AbsoluteFolder(const std::string& typed, const std::string& home,
+                           const std::string& current);
+
 // The command a key posts, as the click rectangle of the picture it stands
 // for would: 0 when the key means nothing now. Keys: i INICIAR, c CONTINUAR,
 // p PAUSAR, Enter the action picture shown, f folder choice, h or ? help,

@@ -10,7 +10,9 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -354,7 +356,10 @@ std::string TerminalView::ChooseFolder() {
     if (key == '\n' || key == '\r') {
       curs_set(0);
       Draw();
-      return NarrowText(text);
+      const char* home = std::getenv("HOME");
+      std::error_code error;
+      const std::string current = std::filesystem::current_path(error).string();
+      return AbsoluteFolder(NarrowText(text), home != nullptr ? home : "", current);
     }
     if (key == static_cast<wint_t>(kEscape)) {
       curs_set(0);
