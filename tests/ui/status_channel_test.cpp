@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+
 #include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "support/http_fixture.h"
@@ -93,6 +96,34 @@ TEST_F(StatusChannelTest, UpdateReportAtEachNewMultipleOfTenBelowHundred) {
   }
   // Every report reaches the window, the one at 100 included.
   EXPECT_EQ(SeenAfter(13).size(), 13u);
+}
+
+// The window reads the percentage while it handles the command, so it is
+// stored before the post; the short wait lets the window draw, and no more.
+TEST_F(StatusChannelTest, ProgressIsStoredBeforeThePostAndWaitedForBriefly) {
+  std::mutex lock;
+  std::vector<int32_t> read;
+  window_.OnCommand([&](const SeenCommand& command) {
+    if (command.code != UI_PROGRESS) return;
+    const std::lock_guard<std::mutex> guard(lock);
+    read.push_back(TheUiState.ProgressPercent());
+  });
+  const std::vector<int32_t> percents = {1, 2, 3, 4, 5};
+  const auto start = std::chrono::steady_clock::now();
+  for (const int32_t percent : percents) {
+    const auto before = std::chrono::steady_clock::now();
+    ReportProgress(percent, 100 * percent);
+    // Millisecond ticks: a 25 ms wait may end a fraction early.
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(24));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  const auto readSoFar = [&] {
+    const std::lock_guard<std::mutex> guard(lock);
+    return read;
+  };
+  const uint32_t waitStart = TickCount();
+  while (readSoFar().size() < percents.size() && TickCount() - waitStart < 5000) SleepMs(5);
+  EXPECT_EQ(readSoFar(), percents);
 }
 
 TEST_F(StatusChannelTest, ShowStatusStoresLogsAndPosts) {
