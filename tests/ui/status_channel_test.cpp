@@ -126,6 +126,31 @@ TEST_F(StatusChannelTest, ProgressIsStoredBeforeThePostAndWaitedForBriefly) {
   EXPECT_EQ(readSoFar(), percents);
 }
 
+// The window reads the texts as it handles each command while the worker
+// goes on writing them (the ThreadSanitizer run watches this); each command
+// finds at least the texts stored before it was posted.
+TEST_F(StatusChannelTest, TheWindowReadsTheTextsWhileTheWorkerWritesThem) {
+  std::mutex lock;
+  std::vector<std::wstring> shown;
+  window_.OnCommand([&](const SeenCommand&) {
+    const std::wstring text = TheUiState.StatusText() + L" / " + TheUiState.DetailText();
+    const std::lock_guard<std::mutex> guard(lock);
+    shown.push_back(text);
+  });
+  constexpr int kCommands = 40;
+  TheUiState.SetDetailText(L"detalle");
+  for (int i = 0; i < kCommands; ++i) ShowStatus(0, L"paso " + std::to_wstring(i), UI_STATUS, 0);
+  const auto shownSoFar = [&] {
+    const std::lock_guard<std::mutex> guard(lock);
+    return shown;
+  };
+  const uint32_t start = TickCount();
+  while (shownSoFar().size() < kCommands && TickCount() - start < 5000) SleepMs(5);
+  const auto texts = shownSoFar();
+  ASSERT_EQ(texts.size(), static_cast<size_t>(kCommands));
+  EXPECT_EQ(texts.back(), L"paso 39 / detalle");
+}
+
 TEST_F(StatusChannelTest, ShowStatusStoresLogsAndPosts) {
   LogCapture log;
   ShowStatus(0, L"presiona INICIAR!", UI_AWAIT_START, -3);

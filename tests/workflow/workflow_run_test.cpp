@@ -93,6 +93,13 @@ class WorkflowRunTest : public testing::Test {
     TheUiState.ResetForTesting();
     TheUiState.SetDownloadFolder(downloadDir_);
     ResetDownloadRecordsForTesting();
+    // The window reads what it draws as the real one does, while the run
+    // writes it.
+    window_.OnCommand([](const SeenCommand&) {
+      (void)TheUiState.StatusText();
+      (void)TheUiState.DetailText();
+      (void)TheUiState.ProgressPercent();
+    });
     shortcut_ = GetShortcutPath();
     // Under Wine the desktop is the prefix's, shared by every test.
     (void)RemoveFile(shortcut_);
