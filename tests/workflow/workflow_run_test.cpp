@@ -122,12 +122,20 @@ class WorkflowRunTest : public testing::Test {
 
   // What the run logged and showed, for a run that did not end.
   std::string Screen() const {
-    std::string text = "log:\n" + log_.Raw() + "commands:";
+    std::string text = "log:\n";
+    text += log_.Raw();
+    text += "commands:";
     for (const auto& command : window_.Seen()) {
-      text += " " + std::to_string(command.code) + "/" + std::to_string(command.parameter);
+      text += ' ';
+      text += std::to_string(command.code);
+      text += '/';
+      text += std::to_string(command.parameter);
     }
-    return text + "\nstatus: " + NarrowText(TheUiState.StatusText()) +
-           "\ndetail: " + NarrowText(TheUiState.DetailText());
+    text += "\nstatus: ";
+    text += NarrowText(TheUiState.StatusText());
+    text += "\ndetail: ";
+    text += NarrowText(TheUiState.DetailText());
+    return text;
   }
 
   bool Seen(uint32_t code) const {
