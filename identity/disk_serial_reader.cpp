@@ -164,7 +164,11 @@ void CDiskSerialReader::TakeIdentifyData(const IdentifyWords& words) {
 
 bool CDiskSerialReader::StoreIfAcceptable(const std::string& candidate) {
   if (serialNumber[0] != '\0' || !IsAcceptableSerial(candidate)) return false;
-  const size_t length = std::min(candidate.size(), kSerialChars - 1);
+  size_t length = std::min(candidate.size(), kSerialChars - 1);
+  // A cut may land inside a run of blanks; the serial never ends in one.
+  if (length < candidate.size()) {
+    while (length > 1 && IsWhitespace(static_cast<unsigned char>(candidate[length - 1]))) --length;
+  }
   candidate.copy(serialNumber, length);
   serialNumber[length] = '\0';
   return true;

@@ -37,7 +37,8 @@ class CDiskSerialReader {
 
  private:
   // Stores candidate if serialNumber is empty and the candidate acceptable;
-  // returns whether it did. Longer texts are cut to fit with their terminator.
+  // returns whether it did. Longer texts are cut to fit with their terminator,
+  // and blanks the cut leaves at the end are dropped.
   bool StoreIfAcceptable(const std::string& candidate);
 
   CDiskDevices& devices_;

@@ -134,13 +134,11 @@ bool Build(MainView& view) {
   ShowFolderControls(view, false);
   ShowActionButtons(view, false, false, false);
   view.ShowPage(InstallerPageAddress(1));
-  // An unknown desktop leaves the folder at the root of the current drive.
-  std::string folder = world->desktopPath();
+  const std::string desktop = world->desktopPath();
   // A Linux home often has no desktop directory yet; the default folder and
   // the launcher both go there, so it is made rather than the run given up.
-  if (!folder.empty() && !FileExists(folder)) (void)CreateDirectoryOnce(folder);
-  if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
-  folder += "ToviSetup";
+  if (!desktop.empty() && !FileExists(desktop)) (void)CreateDirectoryOnce(desktop);
+  const std::string folder = DefaultDownloadFolder(desktop);
   TheUiState.SetDownloadFolder(EnsureTrailingSeparator(folder));
   if (CreateDirectoryOnce(folder) == DirectoryCreation::Failed) {
     LogLine("Failed to create directory.");
@@ -217,6 +215,13 @@ bool Dispatch(uint32_t code, uint32_t parameter) {
 const bool timing = std::getenv("TOVI_UI_TIMING") != nullptr;
 std::atomic<int64_t> longestMicroseconds{0};
 }  // namespace
+
+std::string DefaultDownloadFolder(const std::string& desktop) {
+  // An unknown desktop leaves the folder at the root of the current drive.
+  std::string folder = desktop;
+  if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+  return folder + "ToviSetup";
+}
 
 bool HandleUiCommand(uint32_t code, uint32_t parameter) {
   if (!timing || code == UI_CLOSE || code == UI_CHOOSE_FOLDER) return Dispatch(code, parameter);

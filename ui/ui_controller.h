@@ -9,6 +9,11 @@
 // shortcut present and a confirmed UI_CLOSE end the process outright.
 bool HandleUiCommand(uint32_t code, uint32_t parameter);
 
+// The default download folder, without its trailing separator: ToviSetup on
+// the given desktop, or at the root of the current drive when the desktop is
+// unknown (empty).
+std::string DefaultDownloadFolder(const std::string& desktop);
+
 // What the controller needs of the world beyond the window: the desktop, the
 // workflow's desktop shortcut and the end of the process. The program hands
 // the real ones in before the main loop runs; tests hand in their own. Null

@@ -275,12 +275,23 @@ TEST(CDiskSerialReaderTest, ReadingOrderSerialIsNeitherExchangedNorDecoded) {
 }
 
 TEST(CDiskSerialReaderTest, LongDescriptorSerialIsCutToTheField) {
-  FakeDiskDevices devices;
-  devices.descriptor = std::string(3000, 'Q');
-  CDiskSerialReader reader(devices);
-  reader.ReadSerial();
-  EXPECT_EQ(std::string(reader.serialNumber),
-            std::string(CDiskSerialReader::kSerialChars - 1, 'Q'));
+  const size_t field = CDiskSerialReader::kSerialChars - 1;
+  const struct {
+    std::string raw;
+    std::string serial;
+  } cases[] = {
+      {std::string(3000, 'Q'), std::string(field, 'Q')},
+      // The cut lands among blanks inside the text: none is left at its end.
+      {std::string(field - 3, 'Q') + std::string(10, ' ') + std::string(100, 'Q'),
+       std::string(field - 3, 'Q')},
+  };
+  for (const auto& c : cases) {
+    FakeDiskDevices devices;
+    devices.descriptor = c.raw;
+    CDiskSerialReader reader(devices);
+    reader.ReadSerial();
+    EXPECT_EQ(std::string(reader.serialNumber), c.serial);
+  }
 }
 
 TEST(CDiskSerialReaderTest, TakeIdentifyDataKeepsTheFirstSerial) {

@@ -145,6 +145,15 @@ TEST_F(ServerLimitsTest, AHeaderNotSentInTimeGets408AndNothingIsStored) {
   EXPECT_TRUE(slow->ClosedWithin(milliseconds(5000)));
   EXPECT_TRUE(Events().empty());
   EXPECT_EQ(NormalRequest(), 200);
+
+  // The time runs from the last answer: a keep-alive connection asking now
+  // and then, each time within the limit, is served for longer than it.
+  auto steady = Connect();
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) std::this_thread::sleep_for(milliseconds(600));
+    ASSERT_TRUE(steady->Send(GetRequest("/tovi/parte1"))) << i;
+    EXPECT_EQ(steady->Read(milliseconds(5000)).status, 200) << i;
+  }
 }
 
 TEST_F(ServerLimitsTest, OversizedRequestsAreRefusedWithTheirStatus) {
@@ -170,6 +179,12 @@ TEST_F(ServerLimitsTest, OversizedRequestsAreRefusedWithTheirStatus) {
     EXPECT_EQ(connection->Read(milliseconds(5000)).status, c.status) << c.what;
   }
   EXPECT_TRUE(Events().empty());
+  // A target of exactly the limit is served.
+  std::string target = "/tovi/parte1?";
+  target += std::string(4096 - target.size(), 'q');
+  auto atLimit = Connect();
+  ASSERT_TRUE(atLimit->Send(GetRequest(target)));
+  EXPECT_EQ(atLimit->Read(milliseconds(5000)).status, 200);
 }
 
 TEST_F(ServerLimitsTest, AFloodOfHeadersIsCutOffWithBoundedMemory) {
@@ -203,8 +218,12 @@ TEST_F(ServerLimitsTest, ConnectionsOverALimitAreRefusedUntilOthersClose) {
   for (const Case c : {Case{"--max-connections", 503}, Case{"--max-connections-per-client", 429}}) {
     Start({c.option, "3"});
     std::vector<std::unique_ptr<RawConnection>> idle;
-    for (int i = 0; i < 3; ++i) idle.push_back(Connect());
+    for (int i = 0; i < 2; ++i) idle.push_back(Connect());
     std::this_thread::sleep_for(milliseconds(200));
+    // The last connection within the limit is served, and stays open.
+    idle.push_back(Connect());
+    ASSERT_TRUE(idle.back()->Send(GetRequest("/tovi/parte1")));
+    EXPECT_EQ(idle.back()->Read(milliseconds(5000)).status, 200) << c.option;
     auto extra = Connect();
     ASSERT_TRUE(extra->Send(GetRequest(Update("over", 1))));
     const RawResponse refused = extra->Read(milliseconds(5000));

@@ -227,6 +227,14 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
   json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: a\"b/c"}).body);
   ASSERT_TRUE(json);
   EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
+  // A host name has at most 255 characters.
+  const std::string longest = std::string(250, 'h') + ":8101";
+  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: " + longest}).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonText(json.get(), "url_0"), "http://" + longest + "/parts/ToviSetup.exe");
+  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: h" + longest}).body);
+  ASSERT_TRUE(json);
+  EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
 }
 
 TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {
@@ -247,6 +255,14 @@ TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {
   EXPECT_NE(after, before);
   EXPECT_EQ(after, Sha256Sum(box_.Path("parts/ToviSetup-2.bin")));
   EXPECT_EQ(CountOf(box_.Read("server.log"), "hashed ToviSetup-2.bin"), 2u);
+
+  // Another size with the same time: hashed again.
+  const auto stamp = fs::last_write_time(box_.Path("parts/ToviSetup-2.bin"));
+  box_.Write("parts/ToviSetup-2.bin", Pattern(1500, 3));
+  fs::last_write_time(box_.Path("parts/ToviSetup-2.bin"), stamp);
+  const std::string resized = digest("sha256_2");
+  EXPECT_NE(resized, after);
+  EXPECT_EQ(resized, Sha256Sum(box_.Path("parts/ToviSetup-2.bin")));
 }
 
 TEST_P(ServerStoreTest, ResumeNamesTheLastReportedPart) {
@@ -282,10 +298,16 @@ TEST_P(ServerStoreTest, ResumeNamesTheLastReportedPart) {
   ASSERT_EQ(Get("/update?mid=q%27%22x" + kMachine + "&bytes=1&current_part=2").status, 200);
   EXPECT_EQ(resumePart("q%27%22x" + kMachine), 2);
   EXPECT_EQ(resumePart("q%27%22" + kMachine), 0);
+  // Any bytes, a backslash and one that is no UTF-8 included.
+  ASSERT_EQ(Get("/update?mid=a%5Cb%FF" + kMachine + "&bytes=1&current_part=1").status, 200);
+  EXPECT_EQ(resumePart("a%5Cb%FF" + kMachine), 1);
 
   // A part beyond the installer is clamped to the last one.
   ASSERT_EQ(Get("/update?mid=m3" + kMachine + "&bytes=1&current_part=7").status, 200);
   EXPECT_EQ(resumePart("m3" + kMachine), 2);
+  // And stored as it was answered.
+  EXPECT_EQ(Events().back().event, "resume");
+  EXPECT_EQ(Events().back().currentPart, 2);
 
   // A new start forgets the reports of the download before it.
   ASSERT_EQ(Get("/start?mid=m1" + kMachine).status, 200);
@@ -349,6 +371,14 @@ TEST_F(ServerTest, PartsAreServedWithRanges) {
     EXPECT_TRUE(ParseJson(start.body)) << range;
   }
   EXPECT_EQ(Events().size(), 8u);
+
+  // An empty part has no byte to send: every range is unsatisfiable.
+  box_.Write("parts/empty.bin", "");
+  for (const char* range : {"bytes=-5", "bytes=0-"}) {
+    const HttpAnswer answer = Get("/parts/empty.bin", {std::string("Range: ") + range});
+    EXPECT_EQ(answer.status, 416) << range;
+    EXPECT_EQ(answer.Header("content-range"), "bytes */0") << range;
+  }
 }
 
 TEST_F(ServerTest, LargeSparsePartIsServedWith64BitOffsets) {

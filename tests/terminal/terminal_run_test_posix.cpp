@@ -249,6 +249,11 @@ class TerminalRunTest : public testing::Test {
     }
   }
 
+  // The screen and the log of a run, for a step that did not come.
+  std::string Seen(const PtyProgram& program) const {
+    return "screen:\n" + Plain(program.Raw()) + "\nlog:\n" + sandbox_.Read("tmp/log.txt");
+  }
+
   Sandbox sandbox_;
   Server server_;
 };
@@ -259,17 +264,17 @@ TEST_F(TerminalRunTest, FreshRunToTheStartedSetupProgramWithAResize) {
   ASSERT_TRUE(server_.Start(sandbox_.Path("parts"), sandbox_.Path("db.sqlite3"), 8000000));
   PtyProgram program;
   ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 90, 26));
-  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000)) << Plain(program.Raw());
-  ASSERT_TRUE(program.WaitFor("[Enter/i] INICIAR", 5000));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000)) << Seen(program);
+  ASSERT_TRUE(program.WaitFor("[Enter/i] INICIAR", 5000)) << Seen(program);
   program.SendAsAPerson("i");
-  ASSERT_TRUE(program.WaitFor("kB/seg]... Estimado:", 20000)) << Plain(program.Raw());
+  ASSERT_TRUE(program.WaitFor("kB/seg]... Estimado:", 20000)) << Seen(program);
   // A narrower window mid-download gets the whole screen drawn again.
   const size_t before = program.PlainSize();
   program.Resize(64, 20);
-  EXPECT_TRUE(program.WaitFor("Tovi Downloader 2.1", 5000, before));
-  EXPECT_TRUE(program.WaitFor("[Enter/p] PAUSAR", 5000, before));
+  EXPECT_TRUE(program.WaitFor("Tovi Downloader 2.1", 5000, before)) << Seen(program);
+  EXPECT_TRUE(program.WaitFor("[Enter/p] PAUSAR", 5000, before)) << Seen(program);
   int code = -1;
-  ASSERT_TRUE(program.WaitExit(60000, &code));
+  ASSERT_TRUE(program.WaitExit(60000, &code)) << Seen(program);
   EXPECT_EQ(code, 0);
   ExpectIdenticalParts({"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"});
   EXPECT_EQ(ReadFileBytes(Downloaded("marker")), "started\n");
@@ -295,20 +300,22 @@ TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
   {
     PtyProgram program;
     ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
-    ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+    ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000)) << Seen(program);
     program.SendAsAPerson("\r");
-    ASSERT_TRUE(program.WaitFor("Mbytes transferidos", 20000)) << Plain(program.Raw());
+    ASSERT_TRUE(program.WaitFor("Mbytes transferidos", 20000)) << Seen(program);
     const size_t before = program.PlainSize();
     program.Send("p");
     // Curses rewrites only the cells that change.
-    ASSERT_TRUE(program.WaitFor("CONTINUAR", 5000, before));
+    ASSERT_TRUE(program.WaitFor("CONTINUAR", 5000, before)) << Seen(program);
     program.Send("q");
-    ASSERT_TRUE(program.WaitFor("¿Estás seguro que deseas cerrar este programa?", 5000));
+    ASSERT_TRUE(program.WaitFor("¿Estás seguro que deseas cerrar este programa?", 5000))
+        << Seen(program);
     program.Send("s");
-    ASSERT_TRUE(program.WaitFor("Se ha creado un acceso directo en el escritorio", 5000));
+    ASSERT_TRUE(program.WaitFor("Se ha creado un acceso directo en el escritorio", 5000))
+        << Seen(program);
     program.Send("\r");
     int code = -1;
-    ASSERT_TRUE(program.WaitExit(5000, &code));
+    ASSERT_TRUE(program.WaitExit(5000, &code)) << Seen(program);
     EXPECT_EQ(code, 0);
     // Paused until the close, then the title found is given back.
     const auto titles = Titles(program.Raw());
@@ -325,7 +332,7 @@ TEST_F(TerminalRunTest, PauseCloseThenContinueThroughTheLauncher) {
   PtyProgram again;
   ASSERT_TRUE(again.Start(Env(), sandbox_.Path("cwd"), 80, 24));
   int code = -1;
-  ASSERT_TRUE(again.WaitExit(60000, &code)) << Plain(again.Raw());
+  ASSERT_TRUE(again.WaitExit(60000, &code)) << Seen(again);
   EXPECT_EQ(code, 0);
   const auto deadline = Clock::now() + std::chrono::seconds(60);
   while (!fs::exists(Downloaded("marker")) && Clock::now() < deadline) {
@@ -352,7 +359,7 @@ TEST_F(TerminalRunTest, PauseDuringTheRetryWaitHoldsTheDownload) {
   ASSERT_TRUE(server_.Start(sandbox_.Path("parts"), sandbox_.Path("db.sqlite3"), 2000000));
   PtyProgram program;
   ASSERT_TRUE(program.Start(Env(), sandbox_.Path("cwd"), 80, 24));
-  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000));
+  ASSERT_TRUE(program.WaitFor("presiona INICIAR!", 20000)) << Seen(program);
   program.SendAsAPerson("i");
   ASSERT_TRUE(program.WaitFor("Mbytes transferidos", 20000)) << Plain(program.Raw());
   server_.Stop();
@@ -400,7 +407,7 @@ TEST_F(TerminalRunTest, ServerDownIsRetriedAndTheWaitCanBeClosed) {
   ASSERT_TRUE(program.WaitFor("[s] Sí", 5000, before));
   program.Send("s");
   int code = -1;
-  ASSERT_TRUE(program.WaitExit(5000, &code));
+  ASSERT_TRUE(program.WaitExit(5000, &code)) << Seen(program);
   EXPECT_EQ(code, 0);
   const std::string log = sandbox_.Read("tmp/log.txt");
   EXPECT_NE(log.find("communication file: try 1 failed (Couldn't connect to server), retrying in "

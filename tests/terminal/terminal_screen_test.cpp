@@ -1,7 +1,11 @@
 #include "ui/terminal/terminal_screen.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "support/sandbox.h"
+#include "ui/terminal/terminal_view.h"
 #include "ui/ui_commands.h"
 
 namespace {
@@ -27,6 +31,64 @@ TEST(TerminalScreenTest, KeysPostWhatTheVisiblePictureWould) {
   model.pausePicture = false;
   model.continuePicture = true;
   EXPECT_EQ(KeyCommand(model, 'c'), UI_CONTINUE);
+}
+
+// Each letter key in both cases, with every picture hidden and shown.
+TEST(TerminalScreenTest, LetterKeysInBothCases) {
+  ScreenModel shown;
+  shown.startPicture = shown.continuePicture = shown.pausePicture = shown.folderPicture = true;
+  const struct {
+    char key;
+    uint32_t hidden;
+    uint32_t visible;
+  } cases[] = {
+      {'q', UI_CLOSE, UI_CLOSE},  {'x', UI_CLOSE, UI_CLOSE},
+      {'h', UI_HELP, UI_HELP},    {'i', 0, UI_START},
+      {'c', 0, UI_CONTINUE},      {'p', 0, UI_PAUSE},
+      {'f', 0, UI_CHOOSE_FOLDER}, {'z', 0, 0},
+  };
+  for (const auto& c : cases) {
+    for (const int key : {int{c.key}, c.key - 'a' + 'A'}) {
+      EXPECT_EQ(KeyCommand(ScreenModel{}, key), c.hidden) << static_cast<char>(key);
+      EXPECT_EQ(KeyCommand(shown, key), c.visible) << static_cast<char>(key);
+    }
+  }
+}
+
+// The view without a terminal prints a line only when its text changes, and
+// while downloading at most one a second.
+TEST(TerminalScreenTest, LineViewPrintsChangesOnly) {
+  Sandbox sandbox;
+  const std::string path = sandbox.Path("out.txt");
+  std::fflush(stdout);
+  const int saved = dup(STDOUT_FILENO);
+  const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(saved, 0);
+  ASSERT_GE(file, 0);
+  dup2(file, STDOUT_FILENO);
+  close(file);
+  // Views live as long as the process; this one is left as well.
+  MainView* view = CreateLineView();
+  view->CreateStatusControls();
+  view->SetLabelText(ViewLabel::StatusLine, L"presiona INICIAR!");
+  view->SetLabelText(ViewLabel::StatusLine, L"presiona INICIAR!");
+  view->SetLabelText(ViewLabel::DetailLine, L"");
+  view->ShowOrHide(ViewControl::ProgressBar, true);
+  view->SetLabelText(ViewLabel::StatusLine, L"Descargando... 1 MB");
+  view->SetLabelText(ViewLabel::StatusLine, L"Descargando... 2 MB");
+  view->ShowOrHide(ViewControl::ProgressBar, false);
+  view->SetLabelText(ViewLabel::StatusLine, L"Error: Sin acceso");
+  view->SetLabelText(ViewLabel::StatusLine, L"Error: Sin acceso");
+  view->SetLabelText(ViewLabel::DetailLine, L"ñandú");
+  std::fflush(stdout);
+  dup2(saved, STDOUT_FILENO);
+  close(saved);
+  EXPECT_EQ(sandbox.Read("out.txt"),
+            "Tovi Downloader 2.1\n"
+            "estado: presiona INICIAR!\n"
+            "estado: Descargando... 1 MB\n"
+            "estado: Error: Sin acceso\n"
+            "detalle: ñandú\n");
 }
 
 TEST(TerminalScreenTest, PageTitleAndAppLinksBecomeKeys) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+
 #include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "support/http_fixture.h"
@@ -117,6 +120,59 @@ TEST_F(StatusChannelTest, UpdateReportOncePerNewBandOfTenBelowHundred) {
   }
   // Every report reaches the window, the one at 100 included.
   EXPECT_EQ(SeenAfter(13).size(), 13u);
+}
+
+// The window reads the percentage while it handles the command, so it is
+// stored before the post; the short wait lets the window draw, and no more.
+TEST_F(StatusChannelTest, ProgressIsStoredBeforeThePostAndWaitedForBriefly) {
+  std::mutex lock;
+  std::vector<int32_t> read;
+  window_.OnCommand([&](const SeenCommand& command) {
+    if (command.code != UI_PROGRESS) return;
+    const std::lock_guard<std::mutex> guard(lock);
+    read.push_back(TheUiState.ProgressPercent());
+  });
+  const std::vector<int32_t> percents = {1, 2, 3, 4, 5};
+  const auto start = std::chrono::steady_clock::now();
+  for (const int32_t percent : percents) {
+    const auto before = std::chrono::steady_clock::now();
+    ReportProgress(percent, 100 * percent);
+    // Millisecond ticks: a 25 ms wait may end a fraction early.
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(24));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  const auto readSoFar = [&] {
+    const std::lock_guard<std::mutex> guard(lock);
+    return read;
+  };
+  const uint32_t waitStart = TickCount();
+  while (readSoFar().size() < percents.size() && TickCount() - waitStart < 5000) SleepMs(5);
+  EXPECT_EQ(readSoFar(), percents);
+}
+
+// The window reads the texts as it handles each command while the worker
+// goes on writing them (the ThreadSanitizer run watches this); each command
+// finds at least the texts stored before it was posted.
+TEST_F(StatusChannelTest, TheWindowReadsTheTextsWhileTheWorkerWritesThem) {
+  std::mutex lock;
+  std::vector<std::wstring> shown;
+  window_.OnCommand([&](const SeenCommand&) {
+    const std::wstring text = TheUiState.StatusText() + L" / " + TheUiState.DetailText();
+    const std::lock_guard<std::mutex> guard(lock);
+    shown.push_back(text);
+  });
+  constexpr int kCommands = 40;
+  TheUiState.SetDetailText(L"detalle");
+  for (int i = 0; i < kCommands; ++i) ShowStatus(0, L"paso " + std::to_wstring(i), UI_STATUS, 0);
+  const auto shownSoFar = [&] {
+    const std::lock_guard<std::mutex> guard(lock);
+    return shown;
+  };
+  const uint32_t start = TickCount();
+  while (shownSoFar().size() < kCommands && TickCount() - start < 5000) SleepMs(5);
+  const auto texts = shownSoFar();
+  ASSERT_EQ(texts.size(), static_cast<size_t>(kCommands));
+  EXPECT_EQ(texts.back(), L"paso 39 / detalle");
 }
 
 TEST_F(StatusChannelTest, ShowStatusStoresLogsAndPosts) {

@@ -56,6 +56,9 @@ TEST(StatusTextTest, MilestoneBands) {
       {80, {false, false, false}, 4},
       {60, {false, false, false}, 3},
       {30, {true, false, false}, 0},
+      // On a boundary after a skipped band, the band that starts there.
+      {50, {false, false, false}, 3},
+      {75, {true, false, false}, 4},
   };
   for (const auto& c : cases) EXPECT_EQ(DueMilestonePage(c.percent, c.shown), c.due) << c.percent;
 }

@@ -111,6 +111,14 @@ TEST_F(UiControllerTest, BuildMakesAMissingDesktopButNotItsParents) {
   EXPECT_FALSE(HandleUiCommand(UI_BUILD, 0));
 }
 
+TEST(UiControllerFolderTest, DefaultFolderSitsOnTheDesktopOrAtTheRoot) {
+  const std::string sep(1, kPathSeparator);
+  EXPECT_EQ(DefaultDownloadFolder("d"), "d" + sep + "ToviSetup");
+  EXPECT_EQ(DefaultDownloadFolder("d" + sep), "d" + sep + "ToviSetup");
+  // Not a folder relative to wherever the program was started.
+  EXPECT_EQ(DefaultDownloadFolder(""), sep + "ToviSetup");
+}
+
 TEST_F(UiControllerTest, ChooseFolder) {
   TheUiState.SetDownloadFolder("/before/");
   view_.chosenFolder = "";

@@ -39,6 +39,44 @@ TEST(DesktopEntry, ExecArgumentsReadBackUnchanged) {
   }
 }
 
+// Each reserved character alone puts the argument in quotes; the four that
+// keep a meaning inside quotes get a backslash too.
+TEST(DesktopEntry, EveryReservedCharacterIsQuoted) {
+  for (const char c : std::string(" \t\n\"'\\><~|&;$*?#()`")) {
+    const std::string argument = std::string("a") + c + "b";
+    const bool escaped = c == '"' || c == '`' || c == '$' || c == '\\';
+    EXPECT_EQ(QuoteExecArgument(argument), "\"a" + std::string(escaped ? "\\" : "") + c + "b\"")
+        << static_cast<int>(c);
+    Args args;
+    ASSERT_TRUE(SplitExecLine(BuildExecLine({"prog", argument}), {}, "", &args));
+    EXPECT_EQ(args, (Args{"prog", argument})) << static_cast<int>(c);
+  }
+}
+
+// Exec lines as other programs write them: a backslash the value's own
+// escapes do not know is left for the Exec quoting rules.
+TEST(DesktopEntry, HandWrittenExecLinesKeepTheirBackslashes) {
+  const struct {
+    const char* line;
+    Args expected;
+  } cases[] = {
+      {"Exec=prog \"say \\\"hi\\\"\"", {"prog", "say \"hi\""}},
+      {"Exec=prog \"C:\\dir\"", {"prog", "C:\\dir"}},
+      {"Exec=prog \"C:\\\\dir\"", {"prog", "C:\\dir"}},
+      {"Exec=prog \"\\$HOME\"", {"prog", "$HOME"}},
+      {"Exec=prog a\\sb", {"prog", "a", "b"}},
+  };
+  for (const auto& c : cases) {
+    DesktopEntry entry;
+    ASSERT_TRUE(ParseDesktopEntry(
+        std::string("[Desktop Entry]\nType=Application\n") + c.line + "\n", &entry))
+        << c.line;
+    Args args;
+    ASSERT_TRUE(SplitExecLine(entry.exec, entry, "/d/x.desktop", &args)) << entry.exec;
+    EXPECT_EQ(args, c.expected) << c.line;
+  }
+}
+
 TEST(DesktopEntry, LaunchersOfOthersAreReadAsAFileManagerWould) {
   DesktopEntry entry;
   entry.name = "Tovi";

@@ -69,6 +69,15 @@ TEST_F(RenameTest, TakenNamesGetTheNextNumberAndNothingIsOverwritten) {
   EXPECT_EQ(sandbox_.Read("ToviSetup (2).exe"), "new setup");
   EXPECT_EQ(sandbox_.Read("ToviSetup-1.bin"), "new part");
   EXPECT_FALSE(FileExists(sandbox_.Path("ToviSetup.exe.q9tovi")));
+
+  // Nine names taken: the tenth and last attempt is still made.
+  ResetDownloadRecordsForTesting();
+  Plan({"parte3"});
+  sandbox_.Write("parte3.q9tovi", "z");
+  sandbox_.Write("parte3", "");
+  for (int n = 1; n <= 8; ++n) sandbox_.Write("parte3 (" + std::to_string(n) + ")", "");
+  ASSERT_TRUE(RenamePartialFiles());
+  EXPECT_EQ(sandbox_.Read("parte3 (9)"), "z");
 }
 
 // The same installer downloaded twice into one folder leaves one set: a

@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/narrow_text.h"
 #include "platform/wait.h"
+#include "support/bounded_run.h"
 #include "support/log_capture.h"
 #include "support/stand_in_window.h"
 #include "ui/ui_commands.h"
@@ -20,7 +21,13 @@ double OneByteShort() { return FreeSpace(499999999); }
 
 TEST(Prerequisites, ExactlyTheLimitPasses) {
   LogCapture log;
-  CheckPrerequisites(Exactly500MB);
+  // A refusal would wait for a click that never comes.
+  RunWithin(
+      10000, "the check of exactly the limit", [] { CheckPrerequisites(Exactly500MB); },
+      [&] {
+        return "log:\n" + log.Raw() + "shown: " + NarrowText(TheUiState.StatusText()) + " / " +
+               NarrowText(TheUiState.DetailText());
+      });
   EXPECT_TRUE(log.Contains("UI = detectando prerrequisitos..."));
   EXPECT_EQ(TheUiState.DetailText(), L"");
 }

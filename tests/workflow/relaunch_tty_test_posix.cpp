@@ -15,6 +15,7 @@
 #include "platform/narrow_text.h"
 #include "platform/paths.h"
 #include "platform/ticks.h"
+#include "support/child_process.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
 #include "workflow/desktop_shortcut.h"
@@ -90,6 +91,8 @@ TEST(RelaunchFromTerminalTest, TheProgramBecomesTheNewOneOnTheSameTerminal) {
   kill(pid, SIGKILL);
   int status = 0;
   waitpid(pid, &status, 0);
+  // A copy started apart from this process, were the program to do so.
+  (void)KillProgramInstances(fs::path(program).filename().string(), partial);
   close(master);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/ticks.h"
 #include "stats/download_records.h"
 #include "stats/retry_budget.h"
+#include "support/bounded_run.h"
 #include "support/fixture_server_url.h"
 #include "support/http_fixture.h"
 #include "support/log_capture.h"
@@ -37,6 +38,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kPartNames[] = {"ToviSetup.exe", "ToviSetup-1.bin", "ToviSetup-2.bin"};
+// A whole run here takes a few seconds; one that waits longer waits for
+// something that will not come.
+constexpr uint32_t kRunLimitMs = 60000;
 const char kEndBanner[] = "************* Polvex Download Manager Sytem End *******************";
 
 std::string ServerDir() {
@@ -95,6 +99,13 @@ class WorkflowRunTest : public testing::Test {
     ResetDownloadRecordsForTesting();
     // Servers that cannot be reached fail in milliseconds, not minutes.
     SetRetryBudget({3, 10, 20, 2000});
+    // The window reads what it draws as the real one does, while the run
+    // writes it.
+    window_.OnCommand([](const SeenCommand&) {
+      (void)TheUiState.StatusText();
+      (void)TheUiState.DetailText();
+      (void)TheUiState.ProgressPercent();
+    });
     shortcut_ = GetShortcutPath();
     // Under Wine the desktop is the prefix's, shared by every test.
     (void)RemoveFile(shortcut_);
@@ -113,7 +124,25 @@ class WorkflowRunTest : public testing::Test {
     std::vector<std::string> line{"tovi-downloader"};
     line.insert(line.end(), arguments.begin(), arguments.end());
     SetProcessCommandLine(JoinCommandLine(line));
-    RunWorkflow();
+    RunWithin(kRunLimitMs, "the run", RunWorkflow, [this] { return Screen(); });
+  }
+
+  // What the run logged and showed, for a run that did not end.
+  std::string Screen() const {
+    std::string text = "log:\n";
+    text += log_.Raw();
+    text += "commands:";
+    for (const auto& command : window_.Seen()) {
+      text += ' ';
+      text += std::to_string(command.code);
+      text += '/';
+      text += std::to_string(command.parameter);
+    }
+    text += "\nstatus: ";
+    text += NarrowText(TheUiState.StatusText());
+    text += "\ndetail: ";
+    text += NarrowText(TheUiState.DetailText());
+    return text;
   }
 
   bool Seen(uint32_t code) const {
@@ -189,6 +218,10 @@ TEST_F(WorkflowRunTest, ResumeContinuesFromTheBytesOnDisk) {
   ASSERT_EQ(part.RequestCount(), 1u);
   EXPECT_EQ(part.Header(0, "Range"), "bytes=" + std::to_string(kOnDisk) + "-");
   EXPECT_TRUE(ReadFileBytes(downloadDir_ + "ToviSetup.exe") == PatternBytes(0, kSize));
+  // The finish report counts the whole download, read before the rename.
+  const std::string last = stats.RequestLine(stats.RequestCount() - 1);
+  EXPECT_EQ(last.rfind("GET /finish?mid=", 0), 0u) << last;
+  EXPECT_NE(last.find("&bytes=" + std::to_string(kSize) + " "), std::string::npos) << last;
   EXPECT_TRUE(log_.Contains("RESUME FROM: " + std::to_string(kOnDisk)));
   EXPECT_TRUE(log_.Contains("launching installer..."));
   EXPECT_TRUE(EndsWithEndBanner());
@@ -329,6 +362,8 @@ TEST_F(WorkflowRunTest, FailuresShowTheirTexts) {
     SCOPED_TRACE(c.name);
     TheUiState.ResetForTesting();
     TheUiState.SetDownloadFolder(downloadDir_);
+    // Words of an earlier progress line, which the failure must clear.
+    TheUiState.SetDetailText(L"1.2 MB de 3.4 MB");
     ResetDownloadRecordsForTesting();
     const std::string partial = downloadDir_ + "ToviSetup.exe.q9tovi";
     (void)RemoveFile(partial);
