@@ -15,7 +15,7 @@ bool FetchCommFile(const std::string& url) {
     LogLine("could not delete old communication file");
     return false;
   }
-  if (!DownloadFile(path, url, -1, 0)) {
+  if (!DownloadFileUpTo(path, url, kMaxCommFileBytes)) {
     LogLine("could not communicate with the stats server");
     return false;
   }

@@ -11,6 +11,10 @@
 // announces more parts is refused.
 inline constexpr int32_t kMaxCommFileParts = 10000;
 
+// A communication file is a few hundred bytes; anything beyond this is
+// refused rather than read into memory.
+inline constexpr int64_t kMaxCommFileBytes = 1024 * 1024;
+
 // Fresh download: fetches the start answer and fills TheDownloadPlan with
 // downloadDir (ending in the path separator) and resume offset 0.
 [[nodiscard]] bool LoadCommFileForStart(const std::string& downloadDir);
@@ -21,7 +25,8 @@ inline constexpr int32_t kMaxCommFileParts = 10000;
                                          const std::string& resumeFile);
 
 // Deletes any earlier communication file, downloads url into its place and
-// checks that the file exists and holds at least 3 bytes.
+// checks that the file exists and holds at least 3 bytes and at most
+// kMaxCommFileBytes.
 [[nodiscard]] bool FetchCommFile(const std::string& url);
 
 // Reads the communication file and fills TheDownloadPlan. partCount and

@@ -56,3 +56,10 @@ bool DownloadFile(const std::string& path, const std::string& url, int64_t expec
   job.reset();
   return state.succeeded.load(std::memory_order_relaxed);
 }
+
+bool DownloadFileUpTo(const std::string& path, const std::string& url, int64_t maxBytes) {
+  TheTransferState.sizeCap = maxBytes;
+  const bool succeeded = DownloadFile(path, url, -1, 0);
+  TheTransferState.sizeCap = -1;
+  return succeeded;
+}

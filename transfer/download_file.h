@@ -17,3 +17,9 @@
 [[nodiscard]] bool DownloadFile(const std::string& path, const std::string& url,
                                 int64_t expectedSize, int64_t resumeOffset,
                                 const std::string& expectedDigest = std::string());
+
+// DownloadFile for a file of unknown size that must not exceed maxBytes: an
+// answer that announces or sends more fails (the file then holds at most
+// maxBytes bytes).
+[[nodiscard]] bool DownloadFileUpTo(const std::string& path, const std::string& url,
+                                    int64_t maxBytes);

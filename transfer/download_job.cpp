@@ -14,6 +14,8 @@
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 60;
+// Enough for any real hosting set-up; a loop of redirects ends here.
+constexpr long kMaxRedirects = 10;
 // libcurl's largest receive buffer. On a fast link the default 16 KiB costs
 // a receive, a write and a progress callback per 16 KiB; this keeps the CPU
 // per byte at the level of curl's own tool. A fixed half megabyte, whatever
@@ -152,9 +154,6 @@ bool PerformDownload() {
     std::string range = std::to_string(resumeFrom) + "-";
     if (sizeKnown) range += std::to_string(expected);
     curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
-    if (sizeKnown) {
-      curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(expected));
-    }
     LogFormat("resuming file from byte: %" PRId64 "\n", resumeFrom);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeFrom));
     job->ranged = true;
@@ -166,6 +165,15 @@ bool PerformDownload() {
     }
   }
 
+  // Nothing grows beyond what it should hold: a part beyond its size, a file
+  // of unknown size beyond its caller's cap. libcurl refuses an announced
+  // length over the bound; WriteToFile stops a body that has none.
+  const int64_t sizeLimit = sizeKnown ? expected : state.sizeCap;
+  if (sizeLimit >= 0) {
+    job->writeLimit = sizeLimit - (job->ranged ? job->rangeStart : 0);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sizeLimit));
+  }
+
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, job->file.get());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
   TOVI_ALLOW_DEPRECATED_BEGIN
@@ -174,6 +182,10 @@ bool PerformDownload() {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, LowSpeedSeconds());
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, job->errorText);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
@@ -190,8 +202,16 @@ bool PerformDownload() {
     // libcurl refuses some wrong answers itself (a 200 to a resume); name
     // the answer rather than the library's symptom.
     if (job->failure.empty()) job->failure = AnswerProblem(*job);
+    // A time-out is the connection or the low-speed bound; libcurl's own
+    // text says which.
+    if (job->failure.empty() && job->result == CURLE_OPERATION_TIMEDOUT && job->errorText[0]) {
+      job->failure = job->errorText;
+    }
     LogLine(job->failure.empty() ? curl_easy_strerror(static_cast<CURLcode>(job->result))
                                  : job->failure.c_str());
+    // A file longer than it should be is bad data, like a partial file
+    // larger than its part.
+    if (job->overflowed) DeleteBadFile(job->path);
     return false;
   }
   // An answer without a body never reached WriteToFile; look at it here.
@@ -235,9 +255,21 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
     job->failure = AnswerProblem(*job);
     if (!job->failure.empty()) return 0;
   }
+  const auto bytes = static_cast<int64_t>(size * count);
+  if (job != nullptr && job->writeLimit >= 0 && job->written + bytes > job->writeLimit) {
+    job->overflowed = true;
+    job->failure = "server sent more than the expected " +
+                   std::to_string(job->writeLimit + (job->ranged ? job->rangeStart : 0)) +
+                   " bytes, transfer stopped";
+    return 0;
+  }
   const size_t written = std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
-  // A failed update spoils the digest, which fails the check at the end.
-  if (job != nullptr && job->hash) (void)job->hash->Update(data, written * size);
+  if (job != nullptr) {
+    job->written += static_cast<int64_t>(written * size);
+    if (written > 0) job->lastDataTick = TickCount();
+    // A failed update spoils the digest, which fails the check at the end.
+    if (job->hash) (void)job->hash->Update(data, written * size);
+  }
   return written;
 }
 
@@ -267,8 +299,7 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
       LogLine("transfer paused");
     }
     const uint32_t now = TickCount();
-    if (job->paused || received != job->lastReceived) {
-      job->lastReceived = received;
+    if (job->paused) {
       job->lastDataTick = now;
     } else if (now - job->lastDataTick >= StallBoundMs()) {
       job->failure =
