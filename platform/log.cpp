@@ -22,7 +22,7 @@ const char kAsterisks[] = "*****************************************************
 void WriteLine(const std::string& body) {
   std::string line;
   line.reserve(body.size() + 32);
-  line.append("[").append(LogTimestamp()).append("] ").append(body);
+  line.append("[").append(LogTimestamp()).append("] ").append(EscapeLogControls(body));
   FILE* stream = logStream.load();
   if (stream == nullptr) return;
   std::fwrite(line.data(), 1, line.size(), stream);
@@ -55,6 +55,25 @@ void OpenLog() {
 
 void FlushLog() {
   if (FILE* stream = logStream.load()) std::fflush(stream);
+}
+
+std::string EscapeLogControls(const std::string& body) {
+  size_t end = body.size();
+  while (end > 0 && body[end - 1] == '\n') --end;
+  std::string escaped;
+  escaped.reserve(body.size());
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < end; ++i) {
+    const auto c = static_cast<unsigned char>(body[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      escaped.append("\\x").push_back(kHex[c >> 4]);
+      escaped.push_back(kHex[c & 0xF]);
+    } else {
+      escaped.push_back(static_cast<char>(c));
+    }
+  }
+  escaped.append(body, end, std::string::npos);
+  return escaped;
 }
 
 std::string FormatLogTimestamp(const LogClock& c) {

@@ -202,10 +202,20 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
     bool translated;
     uint32_t command;
   } const cases[] = {
-      {L"APP:12", true, 12},        {L"app:", true, 0},        {L"app:abc", true, 0},
-      {L"app:  7x", true, 7},       {L"app:\t100", true, 100}, {L"appx:1", false, 0},
-      {L"app", false, 0},           {L"ap", false, 0},         {L"http://x/app:1", false, 0},
-      {L"app:4294967297", true, 1},  // wraps as a 32-bit number
+      {L"APP:103", true, 103},
+      {L"app:", true, 0},
+      {L"app:abc", true, 0},
+      {L"app:  800x", true, 800},
+      {L"app:\t100", true, 100},
+      {L"appx:1", false, 0},
+      {L"app", false, 0},
+      {L"ap", false, 0},
+      {L"http://x/app:1", false, 0},
+      {L"app:4294968295", true, 999},  // wraps as a 32-bit number
+      // The program's own commands show the blank page and post nothing.
+      {L"app:700", true, 0},
+      {L"app:202", true, 0},
+      {L"app:12", true, 0},
   };
   for (const auto& c : cases) {
     std::wstring address = c.address;
@@ -217,7 +227,11 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
       ASSERT_NE(out, nullptr);
       EXPECT_STREQ(out, L"about:blank");
       CoTaskMemFree(out);
-      EXPECT_EQ(posted, std::vector<uint32_t>{c.command}) << address;
+      if (c.command == 0) {
+        EXPECT_TRUE(posted.empty()) << address;
+      } else {
+        EXPECT_EQ(posted, std::vector<uint32_t>{c.command}) << address;
+      }
     } else {
       EXPECT_EQ(result, S_FALSE) << address;
       EXPECT_EQ(out, nullptr) << address;
@@ -225,6 +239,15 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
     }
   }
   client->Release();
+}
+
+// Alt+F4 and the taskbar's close ask the close question like the close
+// picture: the window stays, the controller gets UI_CLOSE.
+TEST_F(MainWindowTest, CloseMessageBecomesTheCloseCommand) {
+  TakePostedCommands();
+  SendMessageW(Main(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(Main()));
+  EXPECT_EQ(TakePostedCommands(), std::vector<uint32_t>{UI_CLOSE});
 }
 
 TEST_F(MainWindowTest, ExternalObjectRequestStopsTheReloadAtTheNextTick) {
