@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/local_time.h"
+#include "platform/log_file.h"
 
 std::atomic<bool> VerboseLogging{false};
 
@@ -43,15 +44,7 @@ std::string FormatV(const char* format, va_list args) {
 
 void SetLogPath(const std::string& path) { logPath = path; }
 
-void OpenLog() {
-  // freopen closes the old stream even when the new file cannot be opened;
-  // lines are then lost, as intended.
-  std::FILE* stream = std::freopen(logPath.c_str(), "a", stderr);
-  // A program the shell starts has no standard error to reopen (the runtime
-  // refuses a stream without a handle): the log gets a stream of its own.
-  if (stream == nullptr) stream = std::fopen(logPath.c_str(), "a");
-  logStream = stream;
-}
+void OpenLog() { logStream = OpenLogFile(logPath); }
 
 void FlushLog() {
   if (FILE* stream = logStream.load()) std::fflush(stream);

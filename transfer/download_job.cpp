@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cmath>
 
+#include "platform/file_open.h"
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/ticks.h"
@@ -139,8 +140,10 @@ bool PerformDownload() {
   // The file on disk decides the mode, not the offset: a missing file is
   // fetched whole. A part that starts at byte 0 starts from an empty file,
   // whatever an earlier run left in it.
+  // A file this run creates is created new: nothing planted under its name
+  // in between is written through.
   if (!present || resumeFrom == 0) {
-    job->file.reset(std::fopen(job->path.c_str(), "wb"));
+    job->file.reset(OpenFileForWriting(job->path, present ? FileOpen::Truncate : FileOpen::New));
   } else {
     // The bytes already there are read once, before the new ones arrive
     // and are hashed as they are written.
@@ -148,7 +151,7 @@ bool PerformDownload() {
       LogFormat("could not read the bytes already in %s\n", job->path.c_str());
       return false;
     }
-    job->file.reset(std::fopen(job->path.c_str(), "ab"));
+    job->file.reset(OpenFileForWriting(job->path, FileOpen::Append));
   }
   if (present) {
     std::string range = std::to_string(resumeFrom) + "-";

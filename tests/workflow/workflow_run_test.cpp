@@ -200,8 +200,14 @@ TEST_F(WorkflowRunTest, StartedByHandWhileTheShortcutExistsOpensIt) {
                             WidenText(program), 0),
             0);
   HttpFixture stats(HttpReply{200, "{}"});
+#ifndef _WIN32
+  SetLauncherProgramForTesting(program);
+#endif
 
   Run(stats.Url(""), {});
+#ifndef _WIN32
+  SetLauncherProgramForTesting("");
+#endif
 
   const std::string marker = program + ".ran";
   ASSERT_TRUE(WaitForFile(marker, 20000)) << "the shortcut's program did not start";
