@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/comm_file_signature.h"
 #include "server/event_store.h"
 #include "server/http_server.h"
 #include "server/installer_files.h"
@@ -50,6 +51,8 @@ constexpr const char* kUsage =
     "  --max-connections N   open connections in all (default 1024; 503 beyond)\n"
     "  --max-connections-per-client N\n"
     "                        open connections per client address (default 64; 429)\n"
+    "  --signing-key FILE    sign every communication file with this ECDSA P-256\n"
+    "                        private key (PEM), in the X-Tovi-Signature header\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -59,6 +62,7 @@ struct Options {
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
   std::string partsBaseUrl;
+  std::string signingKey;
   HttpSettings http;
 };
 
@@ -113,6 +117,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--parts-base-url") {
       ok = IsPartsBaseUrl(value);
       options.partsBaseUrl = value.back() == '/' ? value : value + "/";
+    } else if (arg == "--signing-key") {
+      options.signingKey = value;
     } else if (arg == "--port") {
       ok = ParseCount(value, 0, 65535, number);
       options.port = static_cast<int>(number);
@@ -229,6 +235,16 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   RaiseDescriptorLimit();
 
+  std::unique_ptr<CommFileSigner> signer;
+  if (!options.signingKey.empty()) {
+    std::string keyError;
+    signer = CommFileSigner::FromPemFile(options.signingKey, &keyError);
+    if (!signer) {
+      std::fprintf(stderr, "tovi-server: %s\n", keyError.c_str());
+      return 1;
+    }
+  }
+
   PartDigests digests(stderr);
   if (!PrepareParts(options.parts, digests)) return 1;
 
@@ -244,6 +260,7 @@ int main(int argc, char** argv) {
   context.store = store.get();
   context.digests = &digests;
   context.partsBaseUrl = options.partsBaseUrl;
+  context.signer = signer.get();
   HttpServer server(context, options.http);
   if (!server.Listen(options.bind, options.port, error)) {
     std::fprintf(stderr, "tovi-server: cannot listen on %s: %s\n",

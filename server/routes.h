@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "server/comm_file_signature.h"
 #include "server/event_store.h"
 #include "server/http_exchange.h"
 #include "server/part_digests.h"
@@ -18,6 +19,8 @@ struct ServerContext {
   // When not empty, part URLs are this base followed by the part's name, and
   // the parts themselves are not served here.
   std::string partsBaseUrl;
+  // When set, every communication file is signed with it.
+  const CommFileSigner* signer = nullptr;
 };
 
 // The answer to one GET or HEAD request. A HEAD request gets the headers a

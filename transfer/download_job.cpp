@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cmath>
+#include <string_view>
 
 #include "platform/file_open.h"
 #include "platform/files.h"
@@ -57,6 +58,36 @@ std::string AnswerProblem(CDownloadJob& job) {
   return {};
 }
 
+// Keeps the publisher's signature of the answer. Every answer (a redirect's
+// too) starts with its status line, so only the last one's header stays.
+size_t ReadHeaderLine(char* data, size_t size, size_t count, void* /*userData*/) {
+  const size_t bytes = size * count;
+  std::string& signature = TheTransferState.signatureHeader;
+  const std::string_view line(data, bytes);
+  constexpr std::string_view kName = "x-tovi-signature:";
+  if (line.rfind("HTTP/", 0) == 0) {
+    signature.clear();
+  } else if (line.size() > kName.size()) {
+    bool named = true;
+    for (size_t i = 0; i < kName.size() && named; ++i) {
+      const char c = line[i];
+      named = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kName[i];
+    }
+    if (named) {
+      std::string_view value = line.substr(kName.size());
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+      }
+      while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
+                                value.back() == ' ' || value.back() == '\t')) {
+        value.remove_suffix(1);
+      }
+      signature.assign(value);
+    }
+  }
+  return bytes;
+}
+
 void DeleteBadFile(const std::string& path) {
   if (!RemoveFile(path)) LogFormat("%s%s\n", kCantDeleteFilePrefix, path.c_str());
 }
@@ -86,6 +117,7 @@ CDownloadJob::CDownloadJob() {
   state.receivedBytes.store(0);
   state.reportedBytes.store(0);
   state.cancelRequested.store(false);
+  state.signatureHeader.clear();
   serial = state.jobSerial.fetch_add(1, std::memory_order_acq_rel) + 1;
   LogLine("initializing internet downloader...");
   handle_.reset(curl_easy_init());
@@ -177,6 +209,7 @@ bool PerformDownload() {
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sizeLimit));
   }
 
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadHeaderLine);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, job->file.get());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
   TOVI_ALLOW_DEPRECATED_BEGIN

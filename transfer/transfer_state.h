@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 class CDownloadJob;
 
@@ -30,6 +31,9 @@ struct TransferState {
   // The most bytes a file of unknown size may have; negative: no bound. Set
   // by DownloadFileUpTo around one call.
   int64_t sizeCap = -1;
+  // The X-Tovi-Signature header of the last answer, empty without one.
+  // Written by the transfer thread before it clears running.
+  std::string signatureHeader;
   // Bytes received by the running transfer (v2).
   std::atomic<int64_t> receivedBytes{0};
   // libcurl's average download speed, bytes per second.
