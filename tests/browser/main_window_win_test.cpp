@@ -8,17 +8,22 @@
 #include <mshtmhst.h>
 #include <ole2.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
+#include "browser/open_as_user.h"
 #include "browser/skin.h"
 #include "browser/skin_layout.h"
 #include "browser/window_placement.h"
+#include "platform/narrow_text.h"
+#include "platform/ticks.h"
 #include "platform/wait.h"
 #include "platform/window_messages.h"
+#include "support/sandbox.h"
 #include "ui/ui_commands.h"
 
 namespace {
@@ -248,6 +253,25 @@ TEST_F(MainWindowTest, CloseMessageBecomesTheCloseCommand) {
   SendMessageW(Main(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(IsWindow(Main()));
   EXPECT_EQ(TakePostedCommands(), std::vector<uint32_t>{UI_CLOSE});
+}
+
+// The help address goes to the user's own shell where there is one (there
+// is none under Wine, which opens it directly): either way it opens. A
+// program stands in for the address, leaving a mark when it runs.
+TEST_F(MainWindowTest, HelpAddressOpens) {
+  Sandbox sandbox;
+  const std::string program = sandbox.Path("help.exe");
+  std::filesystem::copy_file(TOVI_FAKE_SETUP_PATH, program);
+  OpenAsUser(WidenText(program));
+  const uint32_t start = TickCount();
+  while (!std::filesystem::exists(program + ".ran") && TickCount() - start < 20000) {
+    WaitWithMessagePump(50);
+  }
+  EXPECT_TRUE(std::filesystem::exists(program + ".ran"));
+  // The program ends at once; its file is free again shortly after.
+  while (!std::filesystem::remove(program + ".ran") && TickCount() - start < 30000) SleepMs(50);
+  std::error_code error;
+  while (!std::filesystem::remove(program, error) && TickCount() - start < 30000) SleepMs(50);
 }
 
 TEST_F(MainWindowTest, ExternalObjectRequestStopsTheReloadAtTheNextTick) {
