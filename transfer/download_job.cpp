@@ -9,9 +9,9 @@
 #include "platform/log.h"
 #include "platform/ticks.h"
 #include "transfer/file_size.h"
-#include "transfer/http_only.h"
 #include "transfer/log_texts.h"
 #include "transfer/transfer_state.h"
+#include "transfer/web_schemes.h"
 
 namespace {
 
@@ -145,7 +145,7 @@ bool PerformDownload() {
 
   LogFormat("downloading: %s\n", job->url.c_str());
   curl_easy_setopt(curl, CURLOPT_URL, job->url.c_str());
-  if (!LimitToHttp(curl)) {
+  if (!LimitToWebWithVerification(curl)) {
     LogLine("could not limit the transfer to http");
     return false;
   }
@@ -215,7 +215,6 @@ bool PerformDownload() {
   TOVI_ALLOW_DEPRECATED_BEGIN
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, OnTransferProgress);
   TOVI_ALLOW_DEPRECATED_END
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
