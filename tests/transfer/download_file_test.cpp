@@ -383,7 +383,7 @@ TEST_F(DownloadFileTest, TricklingServerHitsTheLowSpeedBound) {
       log_.Contains("Operation too slow. Less than 1024 bytes/sec transferred the last 1 seconds"));
 }
 
-// Only HTTP is fetched, also after a redirect: a URL from the server must
+// Only HTTP(S) is fetched, also after a redirect: a URL from the server must
 // not read a local file or reach another kind of service.
 TEST_F(DownloadFileTest, OtherProtocolsAreRefused) {
   sandbox_.Write("secret.txt", "local secret");
