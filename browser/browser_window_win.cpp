@@ -8,6 +8,7 @@
 #include "browser/window_procs_win.h"
 #include "browser/window_title.h"
 #include "platform/window_messages.h"
+#include "ui/ui_commands.h"
 
 namespace {
 const wchar_t kClassName[] = L"Q9Browser0029";
@@ -118,6 +119,11 @@ LRESULT BrowserWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       // A window whose creation failed gets here too and ends the loop.
       if (hostingCount == 0) PostQuitMessage(0);
       return 1;
+    case WM_CLOSE:
+      // Alt+F4 and the taskbar close as the close picture does, question
+      // included; the window is never destroyed under the running threads.
+      PostMessageW(window, WM_UI_COMMAND, UI_CLOSE, 0);
+      return 0;
     case WM_SIZE:
       ResizeBrowser(window);
       return 0;

@@ -12,6 +12,7 @@
 
 #include "browser/container_site.h"
 #include "ui/app_address.h"
+#include "ui/page_commands.h"
 
 // COM interfaces end their objects through Release, never through a
 // destructor, and these records are freed with the container.
@@ -213,9 +214,10 @@ HRESULT UiHandler::TranslateUrl(DWORD, LPWSTR address, LPWSTR* translated) {
     static_assert(sizeof kBlank == 24);
     if (auto* blank = static_cast<wchar_t*>(CoTaskMemAlloc(sizeof kBlank))) {
       CopyMemory(blank, kBlank, sizeof kBlank);
-      // The control shows a blank page instead; the number becomes a command.
+      // The control shows a blank page instead; the number becomes a command
+      // when it is one a user could click.
       *translated = blank;
-      PostMessageW(site->window, WM_UI_COMMAND, command, 0);
+      if (PageMayPost(command)) PostMessageW(site->window, WM_UI_COMMAND, command, 0);
       return S_OK;
     }
   }

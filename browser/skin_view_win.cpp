@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "browser/browser_window.h"
+#include "browser/open_as_user.h"
 #include "browser/skin.h"
 #include "browser/skin_view.h"
 #include "browser/taskbar_button_win.h"
@@ -94,9 +95,7 @@ class SkinView final : public MainView {
     FlashWindowEx(&flash);
   }
 
-  void OpenInBrowser(const std::string& address) override {
-    ShellExecuteW(nullptr, L"open", WidenText(address).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  }
+  void OpenInBrowser(const std::string& address) override { OpenAsUser(WidenText(address)); }
 
   void SetTaskbarProgress(TaskbarState state, int percent) override {
     ShowTaskbarButtonProgress(state, percent);

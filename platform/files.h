@@ -20,7 +20,9 @@
 int64_t FileSizeOnce(const std::string& path);
 
 // The temporary directory as the system reports it (may lack a trailing
-// separator), or empty when it cannot be had.
+// separator), or empty when it cannot be had. Outside Windows only a
+// directory nobody else can write is taken (TMPDIR, else the private runtime
+// directory).
 std::string TemporaryDirectory();
 
 enum class DirectoryCreation { Created, AlreadyExists, Failed };

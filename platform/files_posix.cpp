@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "platform/private_directory.h"
 
 bool FileExists(const std::string& path) {
   struct stat info;
@@ -36,10 +37,13 @@ int64_t FileSizeOnce(const std::string& path) {
   return static_cast<int64_t>(info.st_size);
 }
 
+// The user's TMPDIR when nobody else can write it; a shared one such as /tmp
+// would let another user plant or rewrite the communication file or read the
+// log, so the private runtime directory stands in for it.
 std::string TemporaryDirectory() {
   const char* dir = std::getenv("TMPDIR");
-  if (dir != nullptr && *dir != '\0') return dir;
-  return "/tmp";
+  if (dir != nullptr && *dir != '\0' && IsPrivateDirectory(dir)) return dir;
+  return PrivateRuntimeDirectory();
 }
 
 DirectoryCreation CreateDirectoryOnce(const std::string& path) {

@@ -7,21 +7,25 @@
 #include <unistd.h>
 
 #include "platform/instance_mutex.h"
+#include "platform/private_directory.h"
 
 namespace {
-// Machine-wide like the mutex's global namespace, whatever TMPDIR says.
-constexpr const char* kLockDirectory = "/tmp/";
-
+// In the user's private runtime directory, whatever TMPDIR says: a lock file
+// in a directory everybody writes would let any user hold it for ever.
 std::string LockFileName(const std::string& name) {
+  const std::string directory = PrivateRuntimeDirectory();
+  if (directory.empty()) return {};
   std::string file = "tovi-";
   for (char c : name) file += (c == '\\' || c == '/') ? '_' : c;
-  return kLockDirectory + file + ".lock";
+  return directory + "/" + file + ".lock";
 }
 }  // namespace
 
 InstanceMutexHandle CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
   *alreadyExists = false;
-  const int fd = ::open(LockFileName(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const std::string path = LockFileName(name);
+  if (path.empty()) return nullptr;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/local_time.h"
+#include "platform/log_file.h"
 
 std::atomic<bool> VerboseLogging{false};
 
@@ -22,7 +23,7 @@ const char kAsterisks[] = "*****************************************************
 void WriteLine(const std::string& body) {
   std::string line;
   line.reserve(body.size() + 32);
-  line.append("[").append(LogTimestamp()).append("] ").append(body);
+  line.append("[").append(LogTimestamp()).append("] ").append(EscapeLogControls(body));
   FILE* stream = logStream.load();
   if (stream == nullptr) return;
   std::fwrite(line.data(), 1, line.size(), stream);
@@ -43,18 +44,29 @@ std::string FormatV(const char* format, va_list args) {
 
 void SetLogPath(const std::string& path) { logPath = path; }
 
-void OpenLog() {
-  // freopen closes the old stream even when the new file cannot be opened;
-  // lines are then lost, as intended.
-  std::FILE* stream = std::freopen(logPath.c_str(), "a", stderr);
-  // A program the shell starts has no standard error to reopen (the runtime
-  // refuses a stream without a handle): the log gets a stream of its own.
-  if (stream == nullptr) stream = std::fopen(logPath.c_str(), "a");
-  logStream = stream;
-}
+void OpenLog() { logStream = OpenLogFile(logPath); }
 
 void FlushLog() {
   if (FILE* stream = logStream.load()) std::fflush(stream);
+}
+
+std::string EscapeLogControls(const std::string& body) {
+  size_t end = body.size();
+  while (end > 0 && body[end - 1] == '\n') --end;
+  std::string escaped;
+  escaped.reserve(body.size());
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < end; ++i) {
+    const auto c = static_cast<unsigned char>(body[i]);
+    if ((c < 0x20 && c != '\t') || c == 0x7F) {
+      escaped.append("\\x").push_back(kHex[c >> 4]);
+      escaped.push_back(kHex[c & 0xF]);
+    } else {
+      escaped.push_back(static_cast<char>(c));
+    }
+  }
+  escaped.append(body, end, std::string::npos);
+  return escaped;
 }
 
 std::string FormatLogTimestamp(const LogClock& c) {

@@ -49,6 +49,10 @@ struct LogClock {
   int year, month, day, hour, minute, second;
 };
 std::string FormatLogTimestamp(const LogClock& clock);
+// Every line goes through this: a URL or a path from outside must not forge
+// log lines, so control characters become "\xNN" (tab excepted); only the
+// line ends at the very end of the body stay as they are.
+std::string EscapeLogControls(const std::string& body);
 // Encodes a wide body for the log as described at LogFormatW.
 std::string EncodeWideLogText(const std::wstring& body);
 

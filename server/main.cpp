@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/comm_file_signature.h"
 #include "server/dashboard_setup.h"
 #include "server/event_store.h"
 #include "server/http_server.h"
@@ -56,6 +57,8 @@ constexpr const char* kUsage =
     "                        /api/events.csv) to whoever presents the token on the\n"
     "                        file's first line (Basic password or Bearer); without\n"
     "                        it those paths are 404\n"
+    "  --signing-key FILE    sign every communication file with this ECDSA P-256\n"
+    "                        private key (PEM), in the X-Tovi-Signature header\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -66,6 +69,7 @@ struct Options {
   std::string db = "./tovi-server.sqlite3";
   std::string partsBaseUrl;
   std::string dashboardTokenFile;
+  std::string signingKey;
   HttpSettings http;
 };
 
@@ -122,6 +126,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--parts-base-url") {
       ok = IsPartsBaseUrl(value);
       options.partsBaseUrl = value.back() == '/' ? value : value + "/";
+    } else if (arg == "--signing-key") {
+      options.signingKey = value;
     } else if (arg == "--port") {
       ok = ParseCount(value, 0, 65535, number);
       options.port = static_cast<int>(number);
@@ -238,6 +244,16 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   RaiseDescriptorLimit();
 
+  std::unique_ptr<CommFileSigner> signer;
+  if (!options.signingKey.empty()) {
+    std::string keyError;
+    signer = CommFileSigner::FromPemFile(options.signingKey, &keyError);
+    if (!signer) {
+      std::fprintf(stderr, "tovi-server: %s\n", keyError.c_str());
+      return 1;
+    }
+  }
+
   PartDigests digests(stderr);
   if (!PrepareParts(options.parts, digests)) return 1;
 
@@ -253,6 +269,7 @@ int main(int argc, char** argv) {
   context.store = store.get();
   context.digests = &digests;
   context.partsBaseUrl = options.partsBaseUrl;
+  context.signer = signer.get();
   std::unique_ptr<Dashboard> dashboard;
   if (!options.dashboardTokenFile.empty()) {
     dashboard = OpenDashboard(options.db, options.dashboardTokenFile, error);

@@ -88,12 +88,19 @@ HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& reques
           : context.partsBaseUrl;
   std::string body = BuildCommFile(parts, answered, base);
   if (body.empty()) return TextReply(500, "could not build the communication file");
+  std::string signature;
+  if (context.signer != nullptr) {
+    signature = context.signer->Sign(body);
+    if (signature.empty()) return TextReply(500, "could not sign the communication file");
+  }
   if (!request.Head()) {
     StatsEvent event = EventOf(resume ? "resume" : "start", query);
     if (resume) event.currentPart = answered;
     if (!context.store->Record(event)) return TextReply(500, "could not record the event");
   }
-  return BodyReply(200, "application/json", std::move(body));
+  HttpReply answer = BodyReply(200, "application/json", std::move(body));
+  if (!signature.empty()) answer.headers.emplace_back(kSignatureHeader, std::move(signature));
+  return answer;
 }
 
 HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request, const char* name,

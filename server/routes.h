@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "server/comm_file_signature.h"
 #include "server/dashboard_routes.h"
 #include "server/event_store.h"
 #include "server/http_exchange.h"
@@ -21,6 +22,8 @@ struct ServerContext {
   std::string partsBaseUrl;
   // The publisher's dashboard; null when it is off (its paths are then 404).
   const DashboardContext* dashboard = nullptr;
+  // When set, every communication file is signed with it.
+  const CommFileSigner* signer = nullptr;
 };
 
 // The answer to one GET or HEAD request. A HEAD request gets the headers a

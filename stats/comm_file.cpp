@@ -1,7 +1,10 @@
 #include "stats/comm_file.h"
 
+#include <cstdio>
+
 #include "platform/files.h"
 #include "platform/log.h"
+#include "stats/comm_file_signature.h"
 #include "stats/download_records.h"
 #include "stats/json_document.h"
 #include "stats/retry_budget.h"
@@ -9,7 +12,28 @@
 #include "transfer/download_file.h"
 #include "transfer/file_size.h"
 
+namespace {
+std::string ReadBytesUpTo(const std::string& path, int64_t maxBytes) {
+  std::string bytes;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return bytes;
+  char buffer[16384];
+  size_t got = 0;
+  while (static_cast<int64_t>(bytes.size()) <= maxBytes &&
+         (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes.append(buffer, got);
+  }
+  std::fclose(file);
+  return bytes;
+}
+}  // namespace
+
 bool FetchCommFile(const std::string& url) {
+  std::string bytes;
+  return FetchCommFile(url, &bytes);
+}
+
+bool FetchCommFile(const std::string& url, std::string* bytes) {
   const std::string& path = TheStatsSettings.commFilePath;
   LogLine(url);
   if (FileExists(path) && !RemoveFile(path)) {
@@ -18,9 +42,11 @@ bool FetchCommFile(const std::string& url) {
   }
   // A try that failed may have left part of an answer behind; each one
   // starts from an empty file.
-  const auto attempt = [&path, &url](bool /*fromScratch*/) {
+  std::string signature;
+  const auto attempt = [&path, &url, &signature](bool /*fromScratch*/) {
     if (FileExists(path)) (void)RemoveFile(path);
-    return DownloadFile(path, url, -1, 0);
+    signature.clear();
+    return DownloadFileUpTo(path, url, kMaxCommFileBytes, &signature);
   };
   if (!RunWithRetries("communication file", std::string(), false, attempt)) {
     LogLine("could not communicate with the stats server");
@@ -34,19 +60,28 @@ bool FetchCommFile(const std::string& url) {
     LogLine("the communication file is too small");
     return false;
   }
-  return true;
+  // Read once: what is checked is what is parsed, whatever happens to the
+  // file afterwards.
+  *bytes = ReadBytesUpTo(path, kMaxCommFileBytes);
+  if (bytes->size() < 3) {
+    LogLine("could not read the communication file");
+    return false;
+  }
+  return CommFileSignatureHolds(*bytes, signature);
 }
 
 bool LoadCommFileForStart(const std::string& downloadDir) {
-  if (!FetchCommFile(BuildStatsUrlForStart())) return false;
-  return ParseCommFile(downloadDir, std::string(), false);
+  std::string bytes;
+  if (!FetchCommFile(BuildStatsUrlForStart(), &bytes)) return false;
+  return ParseCommFileText(bytes, downloadDir, std::string(), false);
 }
 
 bool LoadCommFileForResume(const std::string& downloadDir, const std::string& resumeFile) {
-  if (!FetchCommFile(BuildStatsUrlForResume())) return false;
-  if (!LoadJsonFile(TheStatsSettings.commFilePath)) {
+  std::string bytes;
+  if (!FetchCommFile(BuildStatsUrlForResume(), &bytes)) return false;
+  if (!LoadJsonText(bytes)) {
     LogLine("could not load the communication file  [ID-001]");
     return false;
   }
-  return ParseCommFile(downloadDir, resumeFile, true);
+  return ParseCommFileText(bytes, downloadDir, resumeFile, true);
 }

@@ -11,6 +11,10 @@
 // announces more parts is refused.
 inline constexpr int32_t kMaxCommFileParts = 10000;
 
+// A communication file is a few hundred bytes; anything beyond this is
+// refused rather than read into memory.
+inline constexpr int64_t kMaxCommFileBytes = 1024 * 1024;
+
 // Fresh download: fetches the start answer and fills TheDownloadPlan with
 // downloadDir (ending in the path separator) and resume offset 0.
 [[nodiscard]] bool LoadCommFileForStart(const std::string& downloadDir);
@@ -21,8 +25,13 @@ inline constexpr int32_t kMaxCommFileParts = 10000;
                                          const std::string& resumeFile);
 
 // Deletes any earlier communication file, downloads url into its place and
-// checks that the file exists and holds at least 3 bytes.
+// checks that the file exists and holds at least 3 bytes and at most
+// kMaxCommFileBytes.
 [[nodiscard]] bool FetchCommFile(const std::string& url);
+// The same, then reads the file once into *bytes and, with a publisher key
+// built in, refuses it unless the answer carried the publisher's signature
+// of exactly those bytes. The caller parses *bytes, never the file again.
+[[nodiscard]] bool FetchCommFile(const std::string& url, std::string* bytes);
 
 // Reads the communication file and fills TheDownloadPlan. partCount and
 // currentPart are replaced as soon as they are read; the lists only when the
@@ -33,6 +42,11 @@ inline constexpr int32_t kMaxCommFileParts = 10000;
 // offset.
 [[nodiscard]] bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile,
                                  bool resume);
+
+// ParseCommFile for the bytes of a communication file already in memory
+// (the ones whose signature was checked).
+[[nodiscard]] bool ParseCommFileText(const std::string& text, const std::string& downloadDir,
+                                     const std::string& resumeFile, bool resume);
 
 // A size text as the file carries it: leading white space, one optional
 // sign, then base-10 digits up to the end of the text, within the signed

@@ -80,9 +80,25 @@ int64_t ParseSizeText(const char* text) {
   return negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
 }
 
+namespace {
+bool ParseCommFileRoot(const JsonDocument& root, const std::string& downloadDir,
+                       const std::string& resumeFile, bool resume);
+}  // namespace
+
 bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile, bool resume) {
+  return ParseCommFileRoot(LoadJsonFile(TheStatsSettings.commFilePath), downloadDir, resumeFile,
+                           resume);
+}
+
+bool ParseCommFileText(const std::string& text, const std::string& downloadDir,
+                       const std::string& resumeFile, bool resume) {
+  return ParseCommFileRoot(LoadJsonText(text), downloadDir, resumeFile, resume);
+}
+
+namespace {
+bool ParseCommFileRoot(const JsonDocument& root, const std::string& downloadDir,
+                       const std::string& resumeFile, bool resume) {
   DownloadPlan& plan = TheDownloadPlan;
-  const JsonDocument root = LoadJsonFile(TheStatsSettings.commFilePath);
   if (!root) {
     LogLine("could not load the communication file");
     return false;
@@ -169,3 +185,4 @@ bool ParseCommFile(const std::string& downloadDir, const std::string& resumeFile
   SetDownloadPlan(urls, sizes, offset, downloadDir, digests);
   return true;
 }
+}  // namespace

@@ -60,3 +60,12 @@ bool DownloadFile(const std::string& path, const std::string& url, int64_t expec
   job.reset();
   return succeeded;
 }
+
+bool DownloadFileUpTo(const std::string& path, const std::string& url, int64_t maxBytes,
+                      std::string* signature) {
+  TheTransferState.sizeCap = maxBytes;
+  const bool succeeded = DownloadFile(path, url, -1, 0);
+  TheTransferState.sizeCap = -1;
+  if (signature != nullptr) *signature = TheTransferState.signatureHeader;
+  return succeeded;
+}

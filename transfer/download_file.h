@@ -17,3 +17,10 @@
 [[nodiscard]] bool DownloadFile(const std::string& path, const std::string& url,
                                 int64_t expectedSize, int64_t resumeOffset,
                                 const std::string& expectedDigest = std::string());
+
+// DownloadFile for a file of unknown size that must not exceed maxBytes: an
+// answer that announces or sends more fails (the file then holds at most
+// maxBytes bytes). signature, when given, gets the answer's X-Tovi-Signature
+// header (empty without one).
+[[nodiscard]] bool DownloadFileUpTo(const std::string& path, const std::string& url,
+                                    int64_t maxBytes, std::string* signature = nullptr);

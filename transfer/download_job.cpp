@@ -2,18 +2,22 @@
 
 #include <cinttypes>
 #include <cmath>
+#include <string_view>
 
+#include "platform/file_open.h"
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/ticks.h"
 #include "transfer/file_size.h"
-#include "transfer/http_only.h"
 #include "transfer/log_texts.h"
 #include "transfer/transfer_state.h"
+#include "transfer/web_schemes.h"
 
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 60;
+// Enough for any real hosting set-up; a loop of redirects ends here.
+constexpr long kMaxRedirects = 10;
 // libcurl's largest receive buffer. On a fast link the default 16 KiB costs
 // a receive, a write and a progress callback per 16 KiB; this keeps the CPU
 // per byte at the level of curl's own tool. A fixed half megabyte, whatever
@@ -54,6 +58,36 @@ std::string AnswerProblem(CDownloadJob& job) {
   return {};
 }
 
+// Keeps the publisher's signature of the answer. Every answer (a redirect's
+// too) starts with its status line, so only the last one's header stays.
+size_t ReadHeaderLine(char* data, size_t size, size_t count, void* /*userData*/) {
+  const size_t bytes = size * count;
+  std::string& signature = TheTransferState.signatureHeader;
+  const std::string_view line(data, bytes);
+  constexpr std::string_view kName = "x-tovi-signature:";
+  if (line.rfind("HTTP/", 0) == 0) {
+    signature.clear();
+  } else if (line.size() > kName.size()) {
+    bool named = true;
+    for (size_t i = 0; i < kName.size() && named; ++i) {
+      const char c = line[i];
+      named = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kName[i];
+    }
+    if (named) {
+      std::string_view value = line.substr(kName.size());
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+      }
+      while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
+                                value.back() == ' ' || value.back() == '\t')) {
+        value.remove_suffix(1);
+      }
+      signature.assign(value);
+    }
+  }
+  return bytes;
+}
+
 void DeleteBadFile(const std::string& path) {
   if (!RemoveFile(path)) LogFormat("%s%s\n", kCantDeleteFilePrefix, path.c_str());
 }
@@ -84,6 +118,7 @@ CDownloadJob::CDownloadJob() {
   state.receivedBytes.store(0);
   state.reportedBytes.store(0);
   state.cancelRequested.store(false);
+  state.signatureHeader.clear();
   serial = state.jobSerial.fetch_add(1, std::memory_order_acq_rel) + 1;
   LogLine("initializing internet downloader...");
   handle_.reset(curl_easy_init());
@@ -111,7 +146,7 @@ bool PerformDownload() {
 
   LogFormat("downloading: %s\n", job->url.c_str());
   curl_easy_setopt(curl, CURLOPT_URL, job->url.c_str());
-  if (!LimitToHttp(curl)) {
+  if (!LimitToWebWithVerification(curl)) {
     LogLine("could not limit the transfer to http");
     return false;
   }
@@ -138,8 +173,10 @@ bool PerformDownload() {
   // The file on disk decides the mode, not the offset: a missing file is
   // fetched whole. A part that starts at byte 0 starts from an empty file,
   // whatever an earlier run left in it.
+  // A file this run creates is created new: nothing planted under its name
+  // in between is written through.
   if (!present || resumeFrom == 0) {
-    job->file.reset(std::fopen(job->path.c_str(), "wb"));
+    job->file.reset(OpenFileForWriting(job->path, present ? FileOpen::Truncate : FileOpen::New));
   } else {
     // The bytes already there are read once, before the new ones arrive
     // and are hashed as they are written.
@@ -147,15 +184,12 @@ bool PerformDownload() {
       LogFormat("could not read the bytes already in %s\n", job->path.c_str());
       return false;
     }
-    job->file.reset(std::fopen(job->path.c_str(), "ab"));
+    job->file.reset(OpenFileForWriting(job->path, FileOpen::Append));
   }
   if (present) {
     std::string range = std::to_string(resumeFrom) + "-";
     if (sizeKnown) range += std::to_string(expected);
     curl_easy_setopt(curl, CURLOPT_RANGE, range.c_str());
-    if (sizeKnown) {
-      curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(expected));
-    }
     LogFormat("resuming file from byte: %" PRId64 "\n", resumeFrom);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeFrom));
     job->ranged = true;
@@ -167,14 +201,27 @@ bool PerformDownload() {
     }
   }
 
+  // Nothing grows beyond what it should hold: a part beyond its size, a file
+  // of unknown size beyond its caller's cap. libcurl refuses an announced
+  // length over the bound; WriteToFile stops a body that has none.
+  const int64_t sizeLimit = sizeKnown ? expected : state.sizeCap;
+  if (sizeLimit >= 0) {
+    job->writeLimit = sizeLimit - (job->ranged ? job->rangeStart : 0);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sizeLimit));
+  }
+
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadHeaderLine);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, job->file.get());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteToFile);
   TOVI_ALLOW_DEPRECATED_BEGIN
   curl_easy_setopt(curl, CURLOPT_PROGRESSFUNCTION, OnTransferProgress);
   TOVI_ALLOW_DEPRECATED_END
-  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, LowSpeedSeconds());
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, job->errorText);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 
@@ -193,8 +240,16 @@ bool PerformDownload() {
     // the answer rather than the library's symptom.
     if (job->failure.empty()) job->failure = AnswerProblem(*job);
     job->fault = ClassifyTransferFailure(*job, job->result);
+    // A time-out is the connection or the low-speed bound; libcurl's own
+    // text says which.
+    if (job->failure.empty() && job->result == CURLE_OPERATION_TIMEDOUT && job->errorText[0]) {
+      job->failure = job->errorText;
+    }
     if (job->failure.empty()) job->failure = curl_easy_strerror(static_cast<CURLcode>(job->result));
     LogLine(job->failure);
+    // A file longer than it should be is bad data, like a partial file
+    // larger than its part.
+    if (job->overflowed) DeleteBadFile(job->path);
     return false;
   }
   // An answer without a body never reached WriteToFile; look at it here.
@@ -240,10 +295,22 @@ size_t WriteToFile(char* data, size_t size, size_t count, void* stream) {
     job->failure = AnswerProblem(*job);
     if (!job->failure.empty()) return 0;
   }
+  const auto bytes = static_cast<int64_t>(size * count);
+  if (job != nullptr && job->writeLimit >= 0 && job->written + bytes > job->writeLimit) {
+    job->overflowed = true;
+    job->failure = "server sent more than the expected " +
+                   std::to_string(job->writeLimit + (job->ranged ? job->rangeStart : 0)) +
+                   " bytes, transfer stopped";
+    return 0;
+  }
   const size_t written = std::fwrite(data, size, count, static_cast<std::FILE*>(stream));
-  if (job != nullptr && written < count) job->diskWriteFailed = true;
-  // A failed update spoils the digest, which fails the check at the end.
-  if (job != nullptr && job->hash) (void)job->hash->Update(data, written * size);
+  if (job != nullptr) {
+    if (written < count) job->diskWriteFailed = true;
+    job->written += static_cast<int64_t>(written * size);
+    if (written > 0) job->lastDataTick = TickCount();
+    // A failed update spoils the digest, which fails the check at the end.
+    if (job->hash) (void)job->hash->Update(data, written * size);
+  }
   return written;
 }
 
@@ -274,8 +341,7 @@ int OnTransferProgress(void* /*clientData*/, double /*downloadTotal*/, double do
       LogLine("transfer paused");
     }
     const uint32_t now = TickCount();
-    if (job->paused || received != job->lastReceived) {
-      job->lastReceived = received;
+    if (job->paused) {
       job->lastDataTick = now;
     } else if (now - job->lastDataTick >= StallBoundMs()) {
       job->failure =

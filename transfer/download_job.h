@@ -55,8 +55,16 @@ class CDownloadJob {
   int64_t rangeStart = 0;      // its first byte
   bool answerChecked = false;  // the status was looked at before the first write
   bool paused = false;
-  uint32_t lastDataTick = 0;  // when bytes last arrived (or the transfer began)
-  int64_t lastReceived = 0;
+  // When body bytes were last written (or the transfer began). Redirects and
+  // their bodies do not count, so a chain of them cannot keep a transfer alive.
+  uint32_t lastDataTick = 0;
+  // The most bytes this transfer may write (negative: no bound) and the
+  // bytes it wrote so far.
+  int64_t writeLimit = -1;
+  int64_t written = 0;
+  bool overflowed = false;  // the answer went beyond writeLimit
+  // libcurl's own account of a failure, for the failures it names best.
+  char errorText[CURL_ERROR_SIZE] = {};
   std::string failure;  // why the transfer was stopped by this side
   // What a caller may do about a failure (see transfer_fault.h).
   TransferFault fault = TransferFault::kOther;

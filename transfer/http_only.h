@@ -1,4 +1,5 @@
-// Every request the program makes is plain HTTP.
+// The statistics requests and the pages are plain HTTP (downloads also take
+// verified HTTPS: web_schemes.h).
 #pragma once
 
 #include <curl/curl.h>

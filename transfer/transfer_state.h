@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 class CDownloadJob;
 
@@ -27,6 +28,12 @@ struct TransferState {
   int64_t expectedSize = -1;
   // Bytes already on disk, where the transfer resumes (v1).
   int64_t resumeFrom = 0;
+  // The most bytes a file of unknown size may have; negative: no bound. Set
+  // by DownloadFileUpTo around one call.
+  int64_t sizeCap = -1;
+  // The X-Tovi-Signature header of the last answer, empty without one.
+  // Written by the transfer thread before it clears running.
+  std::string signatureHeader;
   // Bytes received by the running transfer (v2).
   std::atomic<int64_t> receivedBytes{0};
   // libcurl's average download speed, bytes per second.
@@ -66,3 +73,11 @@ extern TransferState TheTransferState;
 inline constexpr uint32_t kDefaultStallBoundMs = 60000;
 void SetStallBoundForTesting(uint32_t ms);
 uint32_t StallBoundMs();
+
+// A transfer that averages less than kLowSpeedBytesPerSecond over this many
+// seconds fails too: a server that trickles a byte now and then is never
+// stalled, yet would hold the download for ever. A real slow link passes.
+inline constexpr long kLowSpeedBytesPerSecond = 1024;
+inline constexpr long kDefaultLowSpeedSeconds = 120;
+void SetLowSpeedTimeForTesting(long seconds);
+long LowSpeedSeconds();

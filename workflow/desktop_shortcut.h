@@ -35,5 +35,12 @@ int CreateDesktopShortcut();
 // nothing, is logged, and gives 2.
 int OpenShortcut(const std::string& shortcutPath);
 
+#ifndef _WIN32
+// Outside Windows a launcher runs nothing but this program with one argument
+// ending in ".q9tovi"; anything else is logged and gives 0. A test that
+// stands another program in for this one names it here (empty: this program).
+void SetLauncherProgramForTesting(const std::string& program);
+#endif
+
 // The file name's extension on this platform, ".lnk" or ".desktop".
 extern const char* const kShortcutExtension;

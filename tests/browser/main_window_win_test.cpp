@@ -10,19 +10,24 @@
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "browser/browser_window.h"
 #include "browser/container_site.h"
+#include "browser/open_as_user.h"
 #include "browser/skin.h"
 #include "browser/skin_layout.h"
 #include "browser/skin_view.h"
 #include "browser/taskbar_button_win.h"
 #include "browser/window_placement.h"
+#include "platform/narrow_text.h"
+#include "platform/ticks.h"
 #include "platform/wait.h"
 #include "platform/window_messages.h"
+#include "support/sandbox.h"
 #include "ui/ui_commands.h"
 
 namespace {
@@ -206,10 +211,20 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
     bool translated;
     uint32_t command;
   } const cases[] = {
-      {L"APP:12", true, 12},        {L"app:", true, 0},        {L"app:abc", true, 0},
-      {L"app:  7x", true, 7},       {L"app:\t100", true, 100}, {L"appx:1", false, 0},
-      {L"app", false, 0},           {L"ap", false, 0},         {L"http://x/app:1", false, 0},
-      {L"app:4294967297", true, 1},  // wraps as a 32-bit number
+      {L"APP:103", true, 103},
+      {L"app:", true, 0},
+      {L"app:abc", true, 0},
+      {L"app:  800x", true, 800},
+      {L"app:\t100", true, 100},
+      {L"appx:1", false, 0},
+      {L"app", false, 0},
+      {L"ap", false, 0},
+      {L"http://x/app:1", false, 0},
+      {L"app:4294968295", true, 999},  // wraps as a 32-bit number
+      // The program's own commands show the blank page and post nothing.
+      {L"app:700", true, 0},
+      {L"app:202", true, 0},
+      {L"app:12", true, 0},
   };
   for (const auto& c : cases) {
     std::wstring address = c.address;
@@ -221,7 +236,11 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
       ASSERT_NE(out, nullptr);
       EXPECT_STREQ(out, L"about:blank");
       CoTaskMemFree(out);
-      EXPECT_EQ(posted, std::vector<uint32_t>{c.command}) << address;
+      if (c.command == 0) {
+        EXPECT_TRUE(posted.empty()) << address;
+      } else {
+        EXPECT_EQ(posted, std::vector<uint32_t>{c.command}) << address;
+      }
     } else {
       EXPECT_EQ(result, S_FALSE) << address;
       EXPECT_EQ(out, nullptr) << address;
@@ -229,6 +248,34 @@ TEST_F(MainWindowTest, AppAddressesBecomeCommandsAndShowABlankPage) {
     }
   }
   client->Release();
+}
+
+// Alt+F4 and the taskbar's close ask the close question like the close
+// picture: the window stays, the controller gets UI_CLOSE.
+TEST_F(MainWindowTest, CloseMessageBecomesTheCloseCommand) {
+  TakePostedCommands();
+  SendMessageW(Main(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(Main()));
+  EXPECT_EQ(TakePostedCommands(), std::vector<uint32_t>{UI_CLOSE});
+}
+
+// The help address goes to the user's own shell where there is one (there
+// is none under Wine, which opens it directly): either way it opens. A
+// program stands in for the address, leaving a mark when it runs.
+TEST_F(MainWindowTest, HelpAddressOpens) {
+  Sandbox sandbox;
+  const std::string program = sandbox.Path("help.exe");
+  std::filesystem::copy_file(TOVI_FAKE_SETUP_PATH, program);
+  OpenAsUser(WidenText(program));
+  const uint32_t start = TickCount();
+  while (!std::filesystem::exists(program + ".ran") && TickCount() - start < 20000) {
+    WaitWithMessagePump(50);
+  }
+  EXPECT_TRUE(std::filesystem::exists(program + ".ran"));
+  // The program ends at once; its file is free again shortly after.
+  while (!std::filesystem::remove(program + ".ran") && TickCount() - start < 30000) SleepMs(50);
+  std::error_code error;
+  while (!std::filesystem::remove(program, error) && TickCount() - start < 30000) SleepMs(50);
 }
 
 TEST_F(MainWindowTest, ExternalObjectRequestStopsTheReloadAtTheNextTick) {

@@ -31,6 +31,20 @@ TEST(LogTest, LineIsTimestampInBracketsBlankAndBody) {
   EXPECT_TRUE(std::regex_match(raw, shape)) << raw;
 }
 
+// A URL or a path with a line end or a terminal control in it stays on its
+// own line; only the line ends that close the body are written as such.
+TEST(LogTest, ControlCharactersCannotForgeLines) {
+  LogCapture capture;
+  LogFormat("downloading: %s\n", "http://h/a\n[2026-01-01 00:00:00] forged\r\x1b[2J\x7f\tend");
+  LogLine(std::string("path C:\\x\ny\n", 12));
+  LogLine(std::string("nul\0byte", 8));
+  LogFormatW(L"UI = %ls\n", L"a\nb");
+  EXPECT_EQ(capture.Bodies(),
+            (std::vector<std::string>{
+                "downloading: http://h/a\\x0a[2026-01-01 00:00:00] forged\\x0d\\x1b[2J\\x7f\tend",
+                "path C:\\x\\x0ay", "", "nul\\x00byte", "UI = a\\x0ab"}));
+}
+
 TEST(LogTest, NothingIsWrittenWhileOff) {
   LogCapture capture;
   VerboseLogging = false;

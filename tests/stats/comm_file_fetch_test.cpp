@@ -160,6 +160,19 @@ TEST_F(StatsExchangeTest, FetchFailures) {
   }
 }
 
+// A communication file is small; one that is not is never read into memory.
+TEST_F(StatsExchangeTest, OversizedCommFileIsRefused) {
+  HttpReply reply = PatternReply(kMaxCommFileBytes + 1);
+  reply.announceLength = false;
+  HttpFixture server(reply);
+  UseServer(server);
+  LogCapture log;
+  EXPECT_FALSE(LoadCommFileForStart(sandbox_.Dir()));
+  EXPECT_TRUE(log.Contains("server sent more than the expected 1048576 bytes, transfer stopped"));
+  EXPECT_EQ(log.Bodies().back(), "could not communicate with the stats server");
+  EXPECT_FALSE(std::filesystem::exists(TheStatsSettings.commFilePath));
+}
+
 TEST_F(StatsExchangeTest, ReportsCarryTheirFigures) {
   HttpFixture server(BodyReply("OK\n"));
   UseServer(server);

@@ -231,9 +231,11 @@ void HttpFixture::Serve(TestSocket connection) {
     }
   }
   const int64_t announced = reply.contentLength >= 0 ? reply.contentLength : count;
-  const std::string header = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
-                             "\r\nContent-Length: " + std::to_string(announced) +
-                             "\r\nConnection: close\r\n" + extra + reply.headers + "\r\n";
+  const std::string length =
+      reply.announceLength ? "Content-Length: " + std::to_string(announced) + "\r\n" : "";
+  const std::string header = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n" +
+                             length + (reply.announceClose ? "Connection: close\r\n" : "") + extra +
+                             reply.headers + "\r\n";
   if (!SendAll(connection, header.data(), header.size())) return;
 
   int64_t limit = count;

@@ -28,6 +28,11 @@ struct HttpReply {
   std::string headers = {};
   // Announced Content-Length; -1 announces the real length.
   int64_t contentLength = -1;
+  // False sends no Content-Length: the body ends when the connection closes.
+  bool announceLength = true;
+  // False leaves "Connection: close" out (the connection still closes after
+  // the reply), so that a client reads the body of a redirect it follows.
+  bool announceClose = true;
   // Close the connection after this many body bytes (-1: never).
   int64_t closeAfter = -1;
   // Stop sending after this many body bytes and hold the connection until

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "platform/thread.h"
@@ -37,6 +38,7 @@ class DownloadFileTest : public testing::Test {
   void SetUp() override { SetStallBoundForTesting(2000); }
   void TearDown() override {
     SetStallBoundForTesting(kDefaultStallBoundMs);
+    SetLowSpeedTimeForTesting(kDefaultLowSpeedSeconds);
     TheTransferState.progressListener = nullptr;
     TheTransferState.progressBaseBytes = 0;
     TheTransferState.progressTotalBytes = 0;
@@ -238,7 +240,7 @@ TEST_F(DownloadFileTest, InjectedFaultsKeepOnlyGoodBytes) {
       {"closed mid-resume", reply([](HttpReply& r) { r.closeAfter = 20000; }), 1000, kSize,
        "Transferred a partial file", 21000},
       {"length announced too long", reply([](HttpReply& r) { r.contentLength = kSize + 500; }), -1,
-       kSize, "Transferred a partial file", kSize},
+       kSize, "Maximum file size exceeded", 0},
       {"length announced too short", reply([](HttpReply& r) { r.contentLength = 60000; }), -1,
        kSize, "wrong size bad download (v3 <> v1+v2)", 60000},
   };
@@ -269,6 +271,7 @@ TEST_F(DownloadFileTest, StalledTransferFailsAndKeepsFile) {
 // steady transfer may take many times as long.
 TEST_F(DownloadFileTest, SlowSteadyTransferIsNoStall) {
   SetStallBoundForTesting(500);
+  SetLowSpeedTimeForTesting(1);
   HttpReply reply = Pattern(60000);
   reply.bytesPerSecond = 40000;  // a second and a half
   HttpFixture server(reply);
@@ -277,7 +280,110 @@ TEST_F(DownloadFileTest, SlowSteadyTransferIsNoStall) {
   EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 60000));
 }
 
-// Only HTTP is fetched, also after a redirect: a URL from the server must
+// Nothing grows beyond its size: an announced length over it is refused
+// before any byte is written, a body without one is stopped at the first byte
+// too many and the file, holding bad data, is deleted.
+TEST_F(DownloadFileTest, PartsAreBoundedByTheirSize) {
+  struct Case {
+    const char* name;
+    int64_t serverSize;
+    bool announceLength;
+    int64_t onDisk;
+    bool succeeds;
+    const char* logLine;
+    int64_t onDiskAfter;  // pattern bytes in the file afterwards; -1: no file
+  };
+  const Case cases[] = {
+      {"announced too long", 200000, true, 0, false, "Maximum file size exceeded", 0},
+      {"unannounced too long", 200000, false, 0, false,
+       "server sent more than the expected 1000 bytes, transfer stopped", -1},
+      {"unannounced too long on resume", 200000, false, 400, false,
+       "server sent more than the expected 1000 bytes, transfer stopped", -1},
+      {"unannounced exact size", 1000, false, 0, true, "wrote file size (v5): 1000", 1000},
+      {"unannounced exact size on resume", 1000, false, 400, true, "wrote file size (v5): 1000",
+       1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(path_);
+    if (c.onDisk > 0) sandbox_.Write("part1.q9tovi", PatternBytes(0, c.onDisk));
+    HttpReply reply = Pattern(c.serverSize);
+    reply.announceLength = c.announceLength;
+    HttpFixture server(reply);
+    LogCapture log;
+    EXPECT_EQ(DownloadFile(path_, server.Url(), 1000, c.onDisk), c.succeeds);
+    EXPECT_TRUE(log.Contains(c.logLine)) << testing::PrintToString(log.Bodies());
+    if (c.onDiskAfter < 0) {
+      EXPECT_FALSE(std::filesystem::exists(path_));
+    } else {
+      EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, c.onDiskAfter));
+    }
+  }
+}
+
+// A file of unknown size is held to its caller's cap, and only for that call.
+TEST_F(DownloadFileTest, CapBoundsAFileOfUnknownSize) {
+  HttpReply reply = Pattern(5000);
+  reply.announceLength = false;
+  HttpFixture server(reply);
+  EXPECT_FALSE(DownloadFileUpTo(path_, server.Url(), 4999));
+  EXPECT_TRUE(log_.Contains("server sent more than the expected 4999 bytes, transfer stopped"));
+  EXPECT_FALSE(std::filesystem::exists(path_));
+
+  EXPECT_TRUE(DownloadFileUpTo(path_, server.Url(), 5000));
+  EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 5000));
+
+  reply.announceLength = true;
+  server.SetReply(reply);
+  EXPECT_FALSE(DownloadFileUpTo(path_, server.Url(), 4999));
+  EXPECT_TRUE(log_.Contains("Maximum file size exceeded"));
+  EXPECT_TRUE(DownloadFile(path_, server.Url(), -1, 0));
+  EXPECT_EQ(ReadFileBytes(path_), PatternBytes(0, 5000));
+}
+
+// A loop of redirects ends after ten.
+TEST_F(DownloadFileTest, RedirectsAreBounded) {
+  HttpFixture server;
+  HttpReply reply;
+  reply.status = 302;
+  reply.headers = "Location: " + server.Url() + "\r\n";
+  server.SetReply(reply);
+  EXPECT_FALSE(DownloadFile(path_, server.Url(), kSize, 0));
+  EXPECT_EQ(server.RequestCount(), 11u);
+  EXPECT_TRUE(log_.Contains("Number of redirects hit maximum amount"));
+}
+
+// The stall bound counts from the last byte written to the file: the bodies
+// of redirects, however steady, do not keep a transfer alive.
+TEST_F(DownloadFileTest, RedirectBodiesDoNotResetTheStallBound) {
+  SetStallBoundForTesting(1000);
+  HttpFixture server;
+  HttpReply reply;
+  reply.status = 302;
+  reply.body = std::string(40, 'r');
+  reply.bytesPerSecond = 50;  // 0.8 s a redirect
+  reply.announceClose = false;
+  reply.headers = "Location: " + server.Url() + "\r\n";
+  server.SetReply(reply);
+  EXPECT_FALSE(DownloadFile(path_, server.Url(), kSize, 0));
+  EXPECT_TRUE(log_.Contains("no data received for 1000 ms, transfer stalled"));
+  EXPECT_LE(server.RequestCount(), 3u);
+}
+
+// A server that trickles bytes is never stalled; the low-speed bound ends it.
+TEST_F(DownloadFileTest, TricklingServerHitsTheLowSpeedBound) {
+  SetLowSpeedTimeForTesting(1);
+  HttpReply reply = Pattern(4000);
+  reply.bytesPerSecond = 200;
+  HttpFixture server(reply);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(DownloadFile(path_, server.Url(), 4000, 0));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(
+      log_.Contains("Operation too slow. Less than 1024 bytes/sec transferred the last 1 seconds"));
+}
+
+// Only HTTP(S) is fetched, also after a redirect: a URL from the server must
 // not read a local file or reach another kind of service.
 TEST_F(DownloadFileTest, OtherProtocolsAreRefused) {
   sandbox_.Write("secret.txt", "local secret");

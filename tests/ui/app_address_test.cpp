@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/log_capture.h"
+#include "ui/page_commands.h"
+#include "ui/ui_commands.h"
+
 namespace {
 
 TEST(AppAddressTest, NumberRule) {
@@ -37,6 +41,27 @@ TEST(AppAddressTest, NumberRule) {
     if (c.isApp) {
       EXPECT_EQ(narrow, c.command) << text;
     }
+  }
+}
+
+// A page reaches the commands a user clicks, nothing the program's threads
+// send each other.
+TEST(AppAddressTest, PagesMayPostOnlyClickableCommands) {
+  const struct {
+    uint32_t command;
+    bool allowed;
+  } cases[] = {
+      {UI_START, true},     {UI_CONTINUE, true},     {UI_HELP, true},    {UI_CHOOSE_FOLDER, true},
+      {UI_PAUSE, true},     {UI_CLOSE, true},        {UI_STATUS, false}, {UI_REFRESH, false},
+      {UI_PROGRESS, false}, {UI_AWAIT_START, false}, {UI_BUILD, false},  {0, false},
+      {4294967295u, false},
+  };
+  for (const auto& c : cases) {
+    LogCapture log;
+    EXPECT_EQ(PageMayPost(c.command), c.allowed) << c.command;
+    EXPECT_EQ(log.Contains("page link to command " + std::to_string(c.command) + " ignored"),
+              !c.allowed)
+        << c.command;
   }
 }
 

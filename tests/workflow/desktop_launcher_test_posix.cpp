@@ -1,14 +1,21 @@
 // The desktop directory and the desktop launcher of the Linux program.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform/desktop_path.h"
+#include "platform/module_path.h"
 #include "stats/download_records.h"
 #include "support/log_capture.h"
 #include "support/sandbox.h"
 #include "support/scoped_env.h"
+#include "workflow/command_line.h"
+#include "workflow/desktop_entry.h"
 #include "workflow/desktop_shortcut.h"
 #include "workflow/shortcut_reader.h"
 
@@ -106,6 +113,78 @@ TEST(DesktopLauncher, OneThatCannotBeParsedStartsNothing) {
   LogCapture log;
   EXPECT_EQ(OpenShortcut(sandbox.Path("missing.desktop")), 2);
   EXPECT_EQ(log.Bodies().size(), 1u);
+}
+
+// A launcher runs this program with the partial file and nothing else: a
+// file of that name that says otherwise is logged and not run, and a link
+// or a FIFO there is not even read.
+TEST(DesktopLauncher, RunsOnlyThisProgramWithAPartialFile) {
+  Sandbox sandbox;
+  const std::string marker = sandbox.Path("ran.q9tovi");
+  auto launcher = [](const std::vector<std::string>& arguments) {
+    DesktopEntry entry;
+    entry.name = "Continuar descargando Tovi";
+    entry.exec = BuildExecLine(arguments);
+    return FormatDesktopEntry(entry);
+  };
+  const struct {
+    const char* name;
+    std::vector<std::string> arguments;
+  } cases[] = {
+      {"other-program.desktop", {"/usr/bin/touch", marker}},
+      {"no-argument.desktop", {ModuleFileName()}},
+      {"other-argument.desktop", {ModuleFileName(), sandbox.Path("ran.txt")}},
+      {"bare-suffix.desktop", {ModuleFileName(), ".q9tovi"}},
+      {"two-arguments.desktop", {ModuleFileName(), marker, marker}},
+  };
+  for (const auto& c : cases) {
+    sandbox.Write(c.name, launcher(c.arguments));
+    LogCapture log;
+    EXPECT_EQ(OpenShortcut(sandbox.Path(c.name)), 0) << c.name;
+    ASSERT_EQ(log.Bodies().size(), 1u) << c.name;
+    EXPECT_EQ(log.Bodies()[0].rfind("the desktop launcher " + sandbox.Path(c.name) +
+                                        " runs something else, not started: ",
+                                    0),
+              0u)
+        << log.Bodies()[0];
+  }
+  EXPECT_FALSE(std::filesystem::exists(marker));
+
+  std::filesystem::create_symlink(sandbox.Path("other-program.desktop"), sandbox.Path("link"));
+  // A FIFO holding a launcher: a reader that took it would wait for its end,
+  // which a helper thread brings half a second later at the latest.
+  ASSERT_EQ(mkfifo(sandbox.Path("fifo").c_str(), 0600), 0);
+  const int holder = ::open(sandbox.Path("fifo").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(holder, 0);
+  const std::string content = launcher({ModuleFileName(), marker});
+  ASSERT_EQ(::write(holder, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  std::thread closer([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::close(holder);
+  });
+  for (const char* name : {"link", "fifo"}) {
+    LogCapture log;
+    EXPECT_EQ(OpenShortcut(sandbox.Path(name)), 2) << name;
+    EXPECT_TRUE(log.Contains("could not read the desktop launcher " + sandbox.Path(name)));
+  }
+  closer.join();
+}
+
+// The launcher is written under a name beside it that is made new: a link
+// planted there is replaced, never written through.
+TEST(DesktopLauncher, WritingFollowsNoPlantedLink) {
+  Sandbox sandbox;
+  std::filesystem::create_directories(sandbox.Path("Desktop"));
+  ScopedEnv env({{"HOME", sandbox.Dir()}, {"XDG_CONFIG_HOME", sandbox.Path("none")}});
+  sandbox.Write("victim", "untouched");
+  std::filesystem::create_symlink(sandbox.Path("victim"), GetShortcutPath() + ".new");
+  ResetDownloadRecordsForTesting();
+  TheDownloadPlan.partialPaths = {sandbox.Path("p.q9tovi")};
+  EXPECT_EQ(CreateDesktopShortcut(), 0);
+  EXPECT_EQ(sandbox.Read("victim"), "untouched");
+  EXPECT_NE(ReadFileBytes(GetShortcutPath()).find("p.q9tovi"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(GetShortcutPath() + ".new"));
+  ResetDownloadRecordsForTesting();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/window_messages.h"
 #include "transfer/http_only.h"
 #include "ui/app_address.h"
+#include "ui/page_commands.h"
 
 namespace {
 constexpr size_t kPageLimit = 256 * 1024;
@@ -106,7 +107,7 @@ PageSummary SummarizePage(const std::string& html) {
       value = html.substr(at, valueEnd - at);
     }
     uint32_t command = 0;
-    if (!ParseAppAddress(std::string_view(value), &command)) continue;
+    if (!ParseAppAddress(std::string_view(value), &command) || !PageMayPost(command)) continue;
     const size_t textStart = html.find('>', valueEnd);
     const size_t textEnd = lower.find("</a", textStart == std::string::npos ? valueEnd : textStart);
     std::wstring text;
