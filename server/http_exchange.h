@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,4 +29,9 @@ struct HttpReply {
   int fileFd = -1;
   int64_t fileOffset = 0;
   int64_t fileLength = 0;
+  // Work that needs the event store: when set, the engine runs it off the
+  // threads that serve files (see store_queue.h) and sends what it returns
+  // instead of this reply, or 503 with Retry-After when it is not done in
+  // time. The other fields are then unused.
+  std::function<HttpReply()> storeWork;
 };

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <queue>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "server/rate_pacer.h"
+#include "server/store_queue.h"
 
 namespace {
 
@@ -41,6 +43,10 @@ struct Connection {
   bool answeredOnce = false;       // lock: waiting for a further request
   bool timedOut = false;           // lock: the watchdog has closed it
   Clock::time_point waitingSince;  // lock: since when a header is awaited
+  bool deferred = false;           // the request's store work was queued; suspended meanwhile
+  std::mutex replyLock;            // hands the store's answer over from another thread
+  bool replyReady = false;         // replyLock
+  HttpReply storeReply;            // replyLock
 };
 
 std::string Printable(const std::string& text, size_t cap) {
@@ -113,6 +119,12 @@ struct HttpServer::Engine {
   bool paceStop = false;
   std::priority_queue<Wake, std::vector<Wake>, std::greater<Wake>> wakes;
   std::thread pacer;
+
+  // Event-store work runs here, never on the engine's threads.
+  std::unique_ptr<StoreQueue> store;
+  std::mutex deferredLock;
+  std::condition_variable deferredDone;
+  int deferredAnswers = 0;  // requests that went to the store and are not answered yet
 
   void Watch();
   void Pace();
@@ -188,6 +200,12 @@ void RequestCompleted(void* cls, MHD_Connection*, void** requestContext,
   }
   connection->status = 0;
   connection->headerSeen = false;
+  if (connection->deferred) {
+    connection->deferred = false;
+    std::lock_guard<std::mutex> guard(engine->deferredLock);
+    --engine->deferredAnswers;
+    engine->deferredDone.notify_all();
+  }
   std::lock_guard<std::mutex> guard(engine->connectionsLock);
   connection->inRequest = false;
   connection->answeredOnce = true;
@@ -266,6 +284,33 @@ MHD_Result Answer(Engine* engine, MHD_Connection* handle, Connection* connection
   return queued;
 }
 
+// Hands the request's store work to the store threads and suspends the
+// connection until its answer is in; the engine's thread goes on with other
+// connections meanwhile.
+MHD_Result Defer(Engine* engine, MHD_Connection* handle, Connection* connection,
+                 std::function<HttpReply()> work) {
+  connection->deferred = true;
+  {
+    std::lock_guard<std::mutex> guard(engine->deferredLock);
+    ++engine->deferredAnswers;
+  }
+  auto deliver = [handle, connection](HttpReply reply) {
+    {
+      std::lock_guard<std::mutex> guard(connection->replyLock);
+      connection->storeReply = std::move(reply);
+      connection->replyReady = true;
+    }
+    // The connection may be answered and closed as soon as this returns.
+    MHD_resume_connection(handle);
+  };
+  // Suspended before the work is queued, so it is never resumed first.
+  MHD_suspend_connection(handle);
+  if (!engine->store->Submit(std::move(work), deliver)) {
+    deliver(StoreQueue::Busy("the event store is overloaded"));
+  }
+  return MHD_YES;
+}
+
 // Called once when the header is in, then with each piece of a body, then
 // once more at the end of the request. Refusals go out at the first call,
 // which makes the engine close the connection after them; answers go out
@@ -281,7 +326,20 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
       *uploadSize = 0;  // a body nothing here reads
       return MHD_YES;
     }
-    return Answer(engine, handle, connection, Route(engine->context, connection->request));
+    if (connection->deferred) {
+      // Resumed: the store work has its answer.
+      HttpReply reply;
+      {
+        std::lock_guard<std::mutex> guard(connection->replyLock);
+        if (!connection->replyReady) return MHD_YES;
+        connection->replyReady = false;
+        reply = std::move(connection->storeReply);
+      }
+      return Answer(engine, handle, connection, std::move(reply));
+    }
+    HttpReply reply = Route(engine->context, connection->request);
+    if (reply.storeWork) return Defer(engine, handle, connection, std::move(reply.storeWork));
+    return Answer(engine, handle, connection, std::move(reply));
   }
   connection->headerSeen = true;
   {
@@ -459,6 +517,9 @@ bool HttpServer::Serve(std::string& error) {
   const size_t memory = static_cast<size_t>(2 * (l.maxHeaderBytes + l.maxUriBytes) + 16384);
   const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + 64);
   const unsigned int hardPerClient = static_cast<unsigned int>(l.maxConnectionsPerClient + 16);
+  // Each connection has at most one request waiting for the store.
+  e.store = std::make_unique<StoreQueue>(l.storeWorkers, static_cast<size_t>(l.maxConnections) + 64,
+                                         std::chrono::milliseconds(l.storeTimeoutMs));
   e.daemon = MHD_start_daemon(
       flags, 0, nullptr, nullptr, HandleRequest, &e, MHD_OPTION_LISTEN_SOCKET, e.listenFd,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(l.threads),
@@ -493,7 +554,17 @@ void HttpServer::Stop() {
   }
   e.paceWake.notify_all();
   e.pacer.join();
+  // Requests waiting for the store get 503 and a hung call returns; their
+  // answers go out before the connections close (briefly bounded).
+  e.store->FailAll();
+  if (e.context.store != nullptr) e.context.store->Interrupt();
+  {
+    std::unique_lock<std::mutex> guard(e.deferredLock);
+    e.deferredDone.wait_for(guard, std::chrono::milliseconds(500),
+                            [&e] { return e.deferredAnswers == 0; });
+  }
   MHD_stop_daemon(e.daemon);
+  e.store->Stop();
   e.daemon = nullptr;
   // Quiescing handed the listening socket back to us.
   if (listening != MHD_INVALID_SOCKET) close(listening);

@@ -50,6 +50,11 @@ constexpr const char* kUsage =
     "  --max-connections N   open connections in all (default 1024; 503 beyond)\n"
     "  --max-connections-per-client N\n"
     "                        open connections per client address (default 64; 429)\n"
+    "  --store-timeout MS    a report, start or resume the event store has not\n"
+    "                        answered within this many milliseconds gets 503 with\n"
+    "                        Retry-After (default 2000)\n"
+    "  --db-connections N    PostgreSQL connections (and store threads) per server\n"
+    "                        (default 8; SQLite uses one)\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -59,6 +64,7 @@ struct Options {
   std::string parts = "./parts";
   std::string db = "./tovi-server.sqlite3";
   std::string partsBaseUrl;
+  int dbConnections = 8;
   HttpSettings http;
 };
 
@@ -137,6 +143,12 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--max-connections") {
       ok = ParseCount(value, 1, 1000000, number);
       http.maxConnections = static_cast<int>(number);
+    } else if (arg == "--store-timeout") {
+      ok = ParseCount(value, 10, 600000, number);
+      http.storeTimeoutMs = static_cast<int>(number);
+    } else if (arg == "--db-connections") {
+      ok = ParseCount(value, 1, 1000, number);
+      options.dbConnections = static_cast<int>(number);
     } else if (arg == "--max-connections-per-client") {
       ok = ParseCount(value, 1, 1000000, number);
       http.maxConnectionsPerClient = static_cast<int>(number);
@@ -233,7 +245,10 @@ int main(int argc, char** argv) {
   if (!PrepareParts(options.parts, digests)) return 1;
 
   std::string error;
-  std::unique_ptr<EventStore> store = OpenEventStore(options.db, options.http.threads, error);
+  const bool postgres = IsPostgresConnectionString(options.db);
+  options.http.storeWorkers = postgres ? options.dbConnections : 1;
+  std::unique_ptr<EventStore> store =
+      OpenEventStore(options.db, options.http.storeWorkers, options.http.storeTimeoutMs, error);
   if (!store) {
     std::fprintf(stderr, "tovi-server: cannot open the database: %s\n", error.c_str());
     return 1;

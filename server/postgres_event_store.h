@@ -9,5 +9,7 @@
 #include "server/event_store.h"
 
 // connections: how many connections run queries at once (opened as needed).
+// Every call, waiting for a free connection included, ends within about
+// timeoutMs; the server is told the same statement_timeout.
 std::unique_ptr<EventStore> OpenPostgresEventStore(const std::string& conninfo, int connections,
-                                                   std::string& error);
+                                                   int timeoutMs, std::string& error);

@@ -20,6 +20,14 @@ HttpReply BodyReply(int status, const char* contentType, std::string body) {
   return reply;
 }
 
+// The store failed or gave up within its time bound: the client may try
+// again, as after any 503.
+HttpReply StoreFailure(const char* what) {
+  HttpReply reply = TextReply(503, std::string(what) + "; try again");
+  reply.headers.emplace_back("Retry-After", "1");
+  return reply;
+}
+
 // False after filling a 400 reply when the query is not acceptable.
 bool ReadStatsQuery(const HttpRequest& request, StatsFields fields, StatsQuery& query,
                     HttpReply& reply) {
@@ -77,23 +85,35 @@ HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& reques
       !ReadInstaller(context, parts, reply)) {
     return reply;
   }
-  int64_t part = 0;
-  if (resume && !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
-    return TextReply(500, "could not read the event store");
-  }
-  const int32_t answered = ClampPartIndex(part, parts.size());
   const std::string base =
       context.partsBaseUrl.empty()
           ? "http://" + HostForUrls(request.host, context.fallbackHost) + "/parts/"
           : context.partsBaseUrl;
-  std::string body = BuildCommFile(parts, answered, base);
-  if (body.empty()) return TextReply(500, "could not build the communication file");
-  if (!request.Head()) {
-    StatsEvent event = EventOf(resume ? "resume" : "start", query);
-    if (resume) event.currentPart = answered;
-    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
+  const bool head = request.Head();
+  if (!resume && head) {
+    std::string body = BuildCommFile(parts, 0, base);
+    if (body.empty()) return TextReply(500, "could not build the communication file");
+    return BodyReply(200, "application/json", std::move(body));
   }
-  return BodyReply(200, "application/json", std::move(body));
+  // The store's part of the answer runs off the serving threads.
+  reply.storeWork = [&context, resume, head, query = std::move(query), parts = std::move(parts),
+                     base]() {
+    int64_t part = 0;
+    if (resume &&
+        !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
+      return StoreFailure("could not read the event store");
+    }
+    const int32_t answered = ClampPartIndex(part, parts.size());
+    std::string body = BuildCommFile(parts, answered, base);
+    if (body.empty()) return TextReply(500, "could not build the communication file");
+    if (!head) {
+      StatsEvent event = EventOf(resume ? "resume" : "start", query);
+      if (resume) event.currentPart = answered;
+      if (!context.store->Record(event)) return StoreFailure("could not record the event");
+    }
+    return BodyReply(200, "application/json", std::move(body));
+  };
+  return reply;
 }
 
 HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request, const char* name,
@@ -101,13 +121,15 @@ HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request,
   HttpReply reply;
   StatsQuery query;
   if (!ReadStatsQuery(request, fields, query, reply)) return reply;
-  if (!request.Head()) {
-    StatsEvent event = EventOf(name, query);
-    event.bytes = query.bytes;
-    if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
-    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
-  }
-  return TextReply(200, "OK");
+  if (request.Head()) return TextReply(200, "OK");
+  StatsEvent event = EventOf(name, query);
+  event.bytes = query.bytes;
+  if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
+  reply.storeWork = [&context, event = std::move(event)]() {
+    if (!context.store->Record(event)) return StoreFailure("could not record the event");
+    return TextReply(200, "OK");
+  };
+  return reply;
 }
 
 HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,

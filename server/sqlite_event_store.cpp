@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -39,13 +42,31 @@ constexpr const char* kSchema =
     " current_part INTEGER);"
     "CREATE INDEX IF NOT EXISTS events_by_machine ON events (mid, game, distributor, id);";
 
+using Clock = std::chrono::steady_clock;
+
+// Waits for a lock another process holds, in short sleeps, until the call's
+// deadline or an interrupt; then the statement fails with SQLITE_BUSY.
+struct BusyWait {
+  std::atomic<bool> interrupted{false};
+  Clock::time_point deadline;  // of the call in progress (under the store's lock)
+
+  static int Callback(void* context, int) {
+    auto* wait = static_cast<BusyWait*>(context);
+    if (wait->interrupted.load() || Clock::now() >= wait->deadline) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return 1;
+  }
+};
+
 class SqliteEventStore : public EventStore {
  public:
-  explicit SqliteEventStore(Database db) : db_(std::move(db)) {}
+  SqliteEventStore(Database db, std::unique_ptr<BusyWait> busy, int timeoutMs)
+      : db_(std::move(db)), raw_(db_.get()), busy_(std::move(busy)), timeout_(timeoutMs) {}
 
   bool Record(const StatsEvent& event) override {
     std::lock_guard<std::mutex> guard(lock_);
-    if (!db_) return false;
+    if (!Begin()) return false;
+    InCall inCall(inCall_);
     Statement statement =
         Prepare(db_.get(),
                 "INSERT INTO events (time, mid, game, distributor, event, bytes, current_part)"
@@ -66,7 +87,8 @@ class SqliteEventStore : public EventStore {
                         const std::string& distributor, int64_t& part) override {
     std::lock_guard<std::mutex> guard(lock_);
     part = 0;
-    if (!db_) return false;
+    if (!Begin()) return false;
+    InCall inCall(inCall_);
     // A start begins a new download, so reports from before it do not count.
     Statement statement = Prepare(db_.get(),
                                   "SELECT event, current_part FROM events"
@@ -91,17 +113,69 @@ class SqliteEventStore : public EventStore {
 
   void Close() override {
     std::lock_guard<std::mutex> guard(lock_);
+    // A statement started with none running clears an interrupt, which
+    // would otherwise stop the checkpoint that closing makes.
+    if (db_) sqlite3_exec(db_.get(), "SELECT 1;", nullptr, nullptr, nullptr);
     db_.reset();  // folds the write-ahead log back into the file
   }
 
+  void Interrupt() override {
+    busy_->interrupted.store(true);
+    // A statement running now stops at its next step.
+    if (inCall_.load()) sqlite3_interrupt(raw_);
+  }
+
  private:
+  // Under lock_: false when the store is closed or interrupted; otherwise
+  // the call's deadline is set.
+  bool Begin() {
+    if (!db_ || busy_->interrupted.load()) return false;
+    busy_->deadline = Clock::now() + std::chrono::milliseconds(timeout_);
+    return true;
+  }
+
+  // Marks a call in progress (under lock_), for Interrupt.
+  struct InCall {
+    explicit InCall(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
+    ~InCall() { flag_.store(false); }
+    std::atomic<bool>& flag_;
+  };
+
   std::mutex lock_;
   Database db_;
+  sqlite3* const raw_;  // for Interrupt, which takes no lock
+  std::unique_ptr<BusyWait> busy_;
+  const int timeout_;
+  std::atomic<bool> inCall_{false};
 };
+
+// False, with the reason, when the database cannot be written: a read-only
+// file or directory is found at start-up, not at the first report. A write
+// lock held elsewhere at this moment is no reason to refuse.
+bool CheckWritable(sqlite3* db, const std::string& path, std::string& error) {
+  if (sqlite3_db_readonly(db, "main") == 1) {
+    error = path + " can only be read (check the file's and its directory's permissions)";
+    return false;
+  }
+  char* message = nullptr;
+  int code = sqlite3_exec(db, "BEGIN IMMEDIATE; ROLLBACK;", nullptr, nullptr, &message);
+  if (code != SQLITE_OK) {
+    const int primary = code & 0xFF;
+    std::string reason = message ? message : sqlite3_errstr(code);
+    sqlite3_free(message);
+    sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) return true;
+    error = path + " cannot be written: " + reason +
+            " (check the file's and its directory's permissions)";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
-std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::string& error) {
+std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int timeoutMs,
+                                                 std::string& error) {
   sqlite3* raw = nullptr;
   const int opened =
       sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -110,7 +184,10 @@ std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::s
     error = raw ? sqlite3_errmsg(raw) : "out of memory";
     return nullptr;
   }
-  sqlite3_busy_timeout(db.get(), 5000);
+  // Start-up waits as long as a call may (the deadline is the open's).
+  auto busy = std::make_unique<BusyWait>();
+  busy->deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  sqlite3_busy_handler(db.get(), BusyWait::Callback, busy.get());
   // The write-ahead log lets readers (a test, a publisher's report) look at
   // the file while the server writes; closing folds it back.
   char* message = nullptr;
@@ -118,7 +195,13 @@ std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::s
       sqlite3_exec(db.get(), kSchema, nullptr, nullptr, &message) != SQLITE_OK) {
     error = message ? message : sqlite3_errmsg(db.get());
     sqlite3_free(message);
+    if (sqlite3_db_readonly(db.get(), "main") == 1 ||
+        (sqlite3_errcode(db.get()) & 0xFF) == SQLITE_READONLY) {
+      error = path + " can only be read (check the file's and its directory's permissions): " +
+              error;
+    }
     return nullptr;
   }
-  return std::make_unique<SqliteEventStore>(std::move(db));
+  if (!CheckWritable(db.get(), path, error)) return nullptr;
+  return std::make_unique<SqliteEventStore>(std::move(db), std::move(busy), timeoutMs);
 }

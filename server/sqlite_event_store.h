@@ -7,4 +7,6 @@
 
 #include "server/event_store.h"
 
-std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::string& error);
+// Every call waits at most timeoutMs for a lock another process holds.
+std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int timeoutMs,
+                                                 std::string& error);
