@@ -21,6 +21,7 @@
 #include "server/installer_files.h"
 #include "server/part_digests.h"
 #include "server/query_validation.h"
+#include "server/request_gate.h"
 #include "server/routes.h"
 
 namespace {
@@ -240,6 +241,12 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
   RaiseDescriptorLimit();
+
+  if (!RecvGateActive()) {
+    std::fprintf(stderr, "tovi-server: the request framing check is not in place (recv is not "
+                         "the server's own); refusing to start\n");
+    return 1;
+  }
 
   PartDigests digests(stderr);
   if (!PrepareParts(options.parts, digests)) return 1;
