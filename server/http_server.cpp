@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "server/rate_pacer.h"
+#include "server/report_limiter.h"
 #include "server/request_gate.h"
 #include "server/store_queue.h"
 
@@ -127,6 +128,7 @@ struct HttpServer::Engine {
 
   // Event-store work runs here, never on the engine's threads.
   std::unique_ptr<StoreQueue> store;
+  std::unique_ptr<ReportLimiter> reports;
   std::mutex deferredLock;
   std::condition_variable deferredDone;
   int deferredAnswers = 0;  // requests that went to the store and are not answered yet
@@ -347,7 +349,15 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
       return Answer(engine, handle, connection, std::move(reply));
     }
     HttpReply reply = Route(engine->context, connection->request);
-    if (reply.storeWork) return Defer(engine, handle, connection, std::move(reply.storeWork));
+    if (reply.storeWork) {
+      int retryAfter = 0;
+      if (!engine->reports->Take(connection->client, retryAfter)) {
+        HttpReply refused = TextReply(429, "too many reports from your address; try again later");
+        refused.headers.emplace_back("Retry-After", std::to_string(retryAfter));
+        return Answer(engine, handle, connection, std::move(refused));
+      }
+      return Defer(engine, handle, connection, std::move(reply.storeWork));
+    }
     return Answer(engine, handle, connection, std::move(reply));
   }
   connection->headerSeen = true;
@@ -547,6 +557,7 @@ bool HttpServer::Serve(std::string& error) {
   const size_t memory = static_cast<size_t>(2 * (l.maxHeaderBytes + l.maxUriBytes) + 16384);
   const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + 64);
   const unsigned int hardPerClient = static_cast<unsigned int>(l.maxConnectionsPerClient + 16);
+  e.reports = std::make_unique<ReportLimiter>(l.reportRate, l.reportBurst);
   // Each connection has at most one request waiting for the store.
   e.store = std::make_unique<StoreQueue>(l.storeWorkers, static_cast<size_t>(l.maxConnections) + 64,
                                          std::chrono::milliseconds(l.storeTimeoutMs));

@@ -56,6 +56,10 @@ constexpr const char* kUsage =
     "                        Retry-After (default 2000)\n"
     "  --db-connections N    PostgreSQL connections (and store threads) per server\n"
     "                        (default 8; SQLite uses one)\n"
+    "  --report-rate R       requests that store an event (reports, starts,\n"
+    "                        resumes) per second per client address (default 20;\n"
+    "                        429 beyond; 0: no limit)\n"
+    "  --report-burst N      ... of which at most N at once (default 40)\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -147,6 +151,12 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--store-timeout") {
       ok = ParseCount(value, 10, 600000, number);
       http.storeTimeoutMs = static_cast<int>(number);
+    } else if (arg == "--report-rate") {
+      ok = ParseCount(value, 0, 1000000, number);
+      http.reportRate = static_cast<double>(number);
+    } else if (arg == "--report-burst") {
+      ok = ParseCount(value, 1, 1000000, number);
+      http.reportBurst = static_cast<double>(number);
     } else if (arg == "--db-connections") {
       ok = ParseCount(value, 1, 1000, number);
       options.dbConnections = static_cast<int>(number);

@@ -7,6 +7,13 @@
 #include <mutex>
 #include <thread>
 
+// A start begins a new download, so reports from before it do not count.
+const char* const kSqliteLastReportedPart =
+    "SELECT event, current_part FROM events"
+    " WHERE mid = ?1 AND game = ?2 AND distributor = ?3"
+    " AND event IN ('start', 'pause', 'update')"
+    " ORDER BY id DESC LIMIT 1";
+
 namespace {
 
 struct StatementFinalizer {
@@ -30,17 +37,63 @@ bool BindText(sqlite3_stmt* statement, int index, const std::string& text) {
                            SQLITE_TRANSIENT) == SQLITE_OK;
 }
 
-constexpr const char* kSchema =
+bool BindBlob(sqlite3_stmt* statement, int index, const std::string& bytes) {
+  return sqlite3_bind_blob(statement, index, bytes.data(), static_cast<int>(bytes.size()),
+                           SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+// The identifier is a BLOB: exact bytes, which need not be UTF-8 (as
+// PostgreSQL's bytea). /resume reads the latest start, pause or update of a
+// machine with one lookup in events_progress, which holds only those rows,
+// however many resume and finish rows the machine has.
+constexpr const char* kTable =
     "CREATE TABLE IF NOT EXISTS events ("
     " id INTEGER PRIMARY KEY,"
     " time TEXT NOT NULL,"
-    " mid TEXT NOT NULL,"
+    " mid BLOB NOT NULL,"
+    " game TEXT NOT NULL,"
+    " distributor TEXT NOT NULL,"
+    " event TEXT NOT NULL,"
+    " bytes INTEGER,"
+    " current_part INTEGER);";
+constexpr const char* kIndexes =
+    "CREATE INDEX IF NOT EXISTS events_by_machine ON events (mid, game, distributor, id);"
+    "CREATE INDEX IF NOT EXISTS events_progress ON events (mid, game, distributor, id)"
+    " WHERE event IN ('start', 'pause', 'update');";
+
+// Databases made before the identifier was a BLOB hold it as TEXT: the
+// table is rebuilt with the same rows, the identifiers' bytes unchanged, in
+// one transaction.
+constexpr const char* kMigrateMidToBlob =
+    "BEGIN IMMEDIATE;"
+    "CREATE TABLE events_blob_mid ("
+    " id INTEGER PRIMARY KEY,"
+    " time TEXT NOT NULL,"
+    " mid BLOB NOT NULL,"
     " game TEXT NOT NULL,"
     " distributor TEXT NOT NULL,"
     " event TEXT NOT NULL,"
     " bytes INTEGER,"
     " current_part INTEGER);"
-    "CREATE INDEX IF NOT EXISTS events_by_machine ON events (mid, game, distributor, id);";
+    "INSERT INTO events_blob_mid"
+    " SELECT id, time, CAST(mid AS BLOB), game, distributor, event, bytes, current_part"
+    " FROM events ORDER BY id;"
+    "DROP TABLE events;"
+    "ALTER TABLE events_blob_mid RENAME TO events;"
+    "COMMIT;";
+
+// The declared type of events.mid; empty when the table is missing.
+std::string MidColumnType(sqlite3* db) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT type FROM pragma_table_info('events') WHERE name = 'mid'", -1,
+                         &raw, nullptr) != SQLITE_OK) {
+    return {};
+  }
+  Statement statement(raw);
+  if (sqlite3_step(raw) != SQLITE_ROW) return {};
+  const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+  return type ? type : "";
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -73,7 +126,7 @@ class SqliteEventStore : public EventStore {
                 " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     if (!statement) return false;
     sqlite3_stmt* s = statement.get();
-    bool ok = BindText(s, 1, UtcTimestamp()) && BindText(s, 2, event.mid) &&
+    bool ok = BindText(s, 1, UtcTimestamp()) && BindBlob(s, 2, event.mid) &&
               BindText(s, 3, event.game) && BindText(s, 4, event.distributor) &&
               BindText(s, 5, event.event);
     ok = ok && (event.bytes ? sqlite3_bind_int64(s, 6, *event.bytes) : sqlite3_bind_null(s, 6)) ==
@@ -90,14 +143,10 @@ class SqliteEventStore : public EventStore {
     if (!Begin()) return false;
     InCall inCall(inCall_);
     // A start begins a new download, so reports from before it do not count.
-    Statement statement = Prepare(db_.get(),
-                                  "SELECT event, current_part FROM events"
-                                  " WHERE mid = ?1 AND game = ?2 AND distributor = ?3"
-                                  " AND event IN ('start', 'pause', 'update')"
-                                  " ORDER BY id DESC LIMIT 1");
+    Statement statement = Prepare(db_.get(), kSqliteLastReportedPart);
     if (!statement) return false;
     sqlite3_stmt* s = statement.get();
-    if (!BindText(s, 1, mid) || !BindText(s, 2, game) || !BindText(s, 3, distributor)) {
+    if (!BindBlob(s, 1, mid) || !BindText(s, 2, game) || !BindText(s, 3, distributor)) {
       return false;
     }
     const int step = sqlite3_step(s);
@@ -192,7 +241,11 @@ std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int ti
   // the file while the server writes; closing folds it back.
   char* message = nullptr;
   if (sqlite3_exec(db.get(), "PRAGMA journal_mode=WAL;", nullptr, nullptr, &message) != SQLITE_OK ||
-      sqlite3_exec(db.get(), kSchema, nullptr, nullptr, &message) != SQLITE_OK) {
+      sqlite3_exec(db.get(), kTable, nullptr, nullptr, &message) != SQLITE_OK ||
+      (MidColumnType(db.get()) != "BLOB" &&
+       sqlite3_exec(db.get(), kMigrateMidToBlob, nullptr, nullptr, &message) != SQLITE_OK) ||
+      sqlite3_exec(db.get(), kIndexes, nullptr, nullptr, &message) != SQLITE_OK) {
+    sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
     error = message ? message : sqlite3_errmsg(db.get());
     sqlite3_free(message);
     if (sqlite3_db_readonly(db.get(), "main") == 1 ||

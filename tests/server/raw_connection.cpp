@@ -32,13 +32,22 @@ void RawConnection::Close() {
   fd_ = -1;
 }
 
-bool RawConnection::Connect(const std::string& address, int receiveBuffer) {
+bool RawConnection::Connect(const std::string& address, int receiveBuffer,
+                            const std::string& source) {
   const size_t colon = address.rfind(':');
   if (colon == std::string::npos) return false;
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return false;
   if (receiveBuffer > 0) {
     setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  if (!source.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (inet_pton(AF_INET, source.c_str(), &local.sin_addr) != 1 ||
+        bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      return false;
+    }
   }
   sockaddr_in peer{};
   peer.sin_family = AF_INET;

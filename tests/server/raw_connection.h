@@ -26,8 +26,10 @@ class RawConnection {
   RawConnection& operator=(const RawConnection&) = delete;
 
   // Connects to "127.0.0.1:PORT". receiveBuffer > 0 shrinks the socket's
-  // receive buffer first (a slow reader).
-  [[nodiscard]] bool Connect(const std::string& address, int receiveBuffer = 0);
+  // receive buffer first (a slow reader); source, when given, is the local
+  // address to connect from (another loopback address is another client).
+  [[nodiscard]] bool Connect(const std::string& address, int receiveBuffer = 0,
+                             const std::string& source = "");
   // Sends all of data within 10 s; false when the peer is gone.
   [[nodiscard]] bool Send(const std::string& data);
   // Reads one response (Content-Length framed; a HEAD answer has no body

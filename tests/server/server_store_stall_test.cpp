@@ -74,7 +74,7 @@ class StoreStallTest : public testing::TestWithParam<Store> {
     box_.Write("parts/ToviSetup-1.bin", Pattern(200000, 1));
     ASSERT_TRUE(server_.Start({"--port", "0", "--parts", box_.Path("parts"), "--db", DbArg(),
                                "--store-timeout", std::to_string(kStoreTimeoutMs),
-                               "--max-connections-per-client", "1000"},
+                               "--max-connections-per-client", "1000", "--report-rate", "0"},
                               box_.Path("server.log")));
     // The store is in use before it hangs (PostgreSQL: a pooled connection).
     ASSERT_EQ(TimedRequest(server_.Address(), Request(Report("warm", 1))).response.status, 200);
