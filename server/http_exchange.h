@@ -15,7 +15,9 @@ struct HttpRequest {
   std::string query;   // as sent, after the first '?'; empty when there is none
   std::string host;    // the Host header, empty when absent
   std::string range;   // the Range header, empty when absent
+  std::string ifRange;  // the If-Range header, empty when absent
   std::string client;  // the peer's address
+  std::string local;   // host:port the client connected to (the server's own), or empty
   bool Head() const { return method == "HEAD"; }
 };
 

@@ -39,6 +39,7 @@ struct Connection {
   int requestIndex = 0;            // requests begun on this connection, from 1
   int fd = -1;
   std::string client;
+  std::string local;               // the server's own address:port on this connection
   int refusal = 0;                 // 503 or 429 for a connection over a limit
   std::string uri;                 // the request line's target as sent
   std::string method;              // for the request log
@@ -78,6 +79,23 @@ std::string ClientAddress(const sockaddr* address) {
               sizeof text);
   }
   return text;
+}
+
+// host:port of the server's end of a connection ([addr]:port for IPv6).
+std::string LocalAddress(int fd) {
+  sockaddr_storage local{};
+  socklen_t length = sizeof local;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return {};
+  const auto* address = reinterpret_cast<const sockaddr*>(&local);
+  if (local.ss_family == AF_INET) {
+    return ClientAddress(address) + ":" +
+           std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port));
+  }
+  if (local.ss_family == AF_INET6) {
+    return "[" + ClientAddress(address) + "]:" +
+           std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port));
+  }
+  return {};
 }
 
 struct HeaderTally {
@@ -161,6 +179,7 @@ void NotifyConnection(void* cls, MHD_Connection* handle, void** socketContext,
       // Before the engine reads from it.
       request_gates::Set(connection->fd, &connection->gate);
     }
+    if (connection->fd >= 0) connection->local = LocalAddress(connection->fd);
     if (const auto* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
       connection->client = ClientAddress(info->client_addr);
     }
@@ -424,7 +443,11 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
   const char* range = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_RANGE);
   request.host = host ? host : "";
   request.range = range ? range : "";
+  const char* ifRange =
+      MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_RANGE);
+  request.ifRange = ifRange ? ifRange : "";
   request.client = connection->client;
+  request.local = connection->local;
   return MHD_YES;
 }
 
@@ -555,7 +578,7 @@ bool HttpServer::Serve(std::string& error) {
   // The engine's own bounds sit above the ones answered here, so that a
   // client over a limit gets its status rather than a closed socket.
   const size_t memory = static_cast<size_t>(2 * (l.maxHeaderBytes + l.maxUriBytes) + 16384);
-  const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + 64);
+  const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + kRefusalSlots);
   const unsigned int hardPerClient = static_cast<unsigned int>(l.maxConnectionsPerClient + 16);
   e.reports = std::make_unique<ReportLimiter>(l.reportRate, l.reportBurst);
   // Each connection has at most one request waiting for the store.

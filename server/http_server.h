@@ -11,6 +11,10 @@
 
 #include "server/routes.h"
 
+// Connections the engine accepts past --max-connections, to answer them 503
+// rather than leave them waiting unanswered.
+inline constexpr int kRefusalSlots = 64;
+
 struct HttpSettings {
   int threads = 4;                   // worker threads of the event loop
   int64_t maxHeaderBytes = 16384;    // all header lines together: 431

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/descriptor_budget.h"
 #include "server/event_store.h"
 #include "server/http_server.h"
 #include "server/installer_files.h"
@@ -185,15 +186,6 @@ bool IsDirectory(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// Every connection and every part being sent holds a descriptor.
-void RaiseDescriptorLimit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
-}
-
 // Checks the names and hashes every part before listening, so the first
 // start request does not wait for a large part. False when the directory
 // holds a name the server must not hand out.
@@ -250,7 +242,6 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
-  RaiseDescriptorLimit();
 
   if (!RecvGateActive()) {
     std::fprintf(stderr, "tovi-server: the request framing check is not in place (recv is not "
@@ -264,6 +255,27 @@ int main(int argc, char** argv) {
   std::string error;
   const bool postgres = IsPostgresConnectionString(options.db);
   options.http.storeWorkers = postgres ? options.dbConnections : 1;
+  {
+    const DescriptorBudget budget =
+        FitConnections(RaiseDescriptorLimit(), options.http.maxConnections, options.http.threads,
+                       options.http.storeWorkers, kRefusalSlots);
+    if (budget.lowered && budget.maxConnections < 16) {
+      std::fprintf(stderr,
+                   "tovi-server: the descriptor limit (%lld) leaves room for %d connections; "
+                   "raise it (ulimit -n)\n",
+                   static_cast<long long>(budget.limit), budget.maxConnections);
+      return 1;
+    }
+    if (budget.lowered) {
+      std::fprintf(stderr,
+                   "tovi-server: the descriptor limit (%lld) fits %d connections, not %d: "
+                   "--max-connections lowered to %d (raise the limit with ulimit -n or "
+                   "LimitNOFILE= to allow more)\n",
+                   static_cast<long long>(budget.limit), budget.maxConnections,
+                   options.http.maxConnections, budget.maxConnections);
+      options.http.maxConnections = budget.maxConnections;
+    }
+  }
   std::unique_ptr<EventStore> store =
       OpenEventStore(options.db, options.http.storeWorkers, options.http.storeTimeoutMs, error);
   if (!store) {

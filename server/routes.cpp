@@ -1,12 +1,16 @@
 #include "server/routes.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "server/byte_range.h"
 #include "server/comm_file.h"
 #include "server/installer_files.h"
 #include "server/pages.h"
+#include "server/part_validators.h"
 #include "server/query_validation.h"
+#include "server/throttled_log.h"
 
 namespace {
 
@@ -18,6 +22,12 @@ HttpReply BodyReply(int status, const char* contentType, std::string body) {
   reply.contentType = contentType;
   reply.body = std::move(body);
   return reply;
+}
+
+// Errors about parts, which would otherwise repeat with every request.
+ThrottledLog& PartErrors() {
+  static ThrottledLog log(stderr);
+  return log;
 }
 
 // The store failed or gave up within its time bound: the client may try
@@ -68,6 +78,23 @@ bool ReadInstaller(const ServerContext& context, std::vector<InstallerPart>& par
     reply = TextReply(503, "no installer parts are available");
     return false;
   }
+  // A part that cannot be opened would be announced with a URL that fails:
+  // refused as a directory that cannot be read is, and named in the log.
+  for (const auto& part : parts) {
+    PartFile file;
+    errno = 0;
+    if (file.Open(context.partsDir, part.name)) continue;
+    const int error = errno;
+    if (error == EMFILE || error == ENFILE) {
+      reply = TextReply(503, "the server is busy; try again");
+    } else {
+      PartErrors().Report("cannot read part " + part.name + ": " +
+                          (error != 0 ? std::strerror(error) : "not a regular file"));
+      reply = TextReply(503, "the installer part " + part.name + " cannot be read");
+    }
+    reply.headers.emplace_back("Retry-After", "1");
+    return false;
+  }
   for (auto& part : parts) {
     if (!context.digests->Digest(context.partsDir, part, part.sha256)) {
       reply = TextReply(503, "the installer parts are changing; try again");
@@ -85,9 +112,11 @@ HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& reques
       !ReadInstaller(context, parts, reply)) {
     return reply;
   }
+  // The server's own address, never the client's Host: what one client sends
+  // must not change what others are told (a cache may keep the answer).
   const std::string base =
       context.partsBaseUrl.empty()
-          ? "http://" + HostForUrls(request.host, context.fallbackHost) + "/parts/"
+          ? "http://" + (request.local.empty() ? context.fallbackHost : request.local) + "/parts/"
           : context.partsBaseUrl;
   const bool head = request.Head();
   if (!resume && head) {
@@ -139,9 +168,24 @@ HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
     return TextReply(403, "forbidden: only files of the parts directory are served");
   }
   PartFile file;
-  if (!file.Open(context.partsDir, name)) return TextReply(404, "not found");
+  errno = 0;
+  if (!file.Open(context.partsDir, name)) {
+    // Out of descriptors is not "no such part".
+    if (errno == EMFILE || errno == ENFILE) {
+      HttpReply reply = TextReply(503, "the server is busy; try again");
+      reply.headers.emplace_back("Retry-After", "1");
+      return reply;
+    }
+    return TextReply(404, "not found");
+  }
   const int64_t size = file.Size();
-  const ByteRange range = ResolveRange(request.range, size);
+  const std::string etag = PartEntityTag(file);
+  const std::string lastModified = HttpDate(file.ModifiedNs() / 1000000000);
+  // A range of another version of the part would be spliced into the
+  // client's copy: on an If-Range mismatch the whole part goes out.
+  const ByteRange range = IfRangeAllowsRange(request.ifRange, etag, lastModified)
+                              ? ResolveRange(request.range, size)
+                              : ByteRange{};
   if (range.kind == RangeKind::kUnsatisfiable) {
     HttpReply reply = TextReply(416, "range not satisfiable");
     reply.headers.emplace_back("Accept-Ranges", "bytes");
@@ -152,6 +196,8 @@ HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
   reply.status = 200;
   reply.contentType = "application/octet-stream";
   reply.headers.emplace_back("Accept-Ranges", "bytes");
+  reply.headers.emplace_back("ETag", etag);
+  reply.headers.emplace_back("Last-Modified", lastModified);
   reply.fileOffset = 0;
   reply.fileLength = size;
   if (range.kind == RangeKind::kPart) {
@@ -173,16 +219,6 @@ HttpReply TextReply(int status, const std::string& text) {
   reply.status = status;
   reply.body = text + "\n";
   return reply;
-}
-
-std::string HostForUrls(const std::string& header, const std::string& fallback) {
-  if (header.empty() || header.size() > 255) return fallback;
-  for (char c : header) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-    if (!ok) return fallback;
-  }
-  return header;
 }
 
 HttpReply Route(const ServerContext& context, const HttpRequest& request) {

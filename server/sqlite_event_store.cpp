@@ -245,11 +245,12 @@ std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int ti
       (MidColumnType(db.get()) != "BLOB" &&
        sqlite3_exec(db.get(), kMigrateMidToBlob, nullptr, nullptr, &message) != SQLITE_OK) ||
       sqlite3_exec(db.get(), kIndexes, nullptr, nullptr, &message) != SQLITE_OK) {
-    sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
     error = message ? message : sqlite3_errmsg(db.get());
     sqlite3_free(message);
-    if (sqlite3_db_readonly(db.get(), "main") == 1 ||
-        (sqlite3_errcode(db.get()) & 0xFF) == SQLITE_READONLY) {
+    const int code = sqlite3_errcode(db.get()) & 0xFF;
+    sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
+    if (sqlite3_db_readonly(db.get(), "main") == 1 || code == SQLITE_READONLY ||
+        code == SQLITE_CANTOPEN || code == SQLITE_PERM) {
       error = path + " can only be read (check the file's and its directory's permissions): " +
               error;
     }

@@ -113,6 +113,29 @@ RawResponse RawConnection::Read(std::chrono::milliseconds limit, bool head) {
   return response;
 }
 
+RawResponse RawConnection::ReadHeader(std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  RawResponse response;
+  size_t end = 0;
+  while ((end = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!Fill(deadline)) return response;
+  }
+  const std::string header = pending_.substr(0, end + 2);
+  pending_.erase(0, end + 4);
+  for (size_t at = header.find("\r\n") + 2; at < header.size();) {
+    const size_t next = header.find("\r\n", at);
+    const std::string line = header.substr(at, next - at);
+    at = next + 2;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    response.headers[Lower(line.substr(0, colon))] = value;
+  }
+  if (header.size() >= 12) response.status = std::atoi(header.c_str() + 9);
+  return response;
+}
+
 bool RawConnection::ClosedWithin(std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
   for (;;) {

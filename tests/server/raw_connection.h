@@ -35,6 +35,9 @@ class RawConnection {
   // Reads one response (Content-Length framed; a HEAD answer has no body
   // whatever its length says).
   RawResponse Read(std::chrono::milliseconds limit, bool head = false);
+  // Reads only the status line and header of a response (its body, if any,
+  // stays unread): for a client that stops reading.
+  RawResponse ReadHeader(std::chrono::milliseconds limit);
   // True when the server closed the connection within limit.
   bool ClosedWithin(std::chrono::milliseconds limit);
   void Close();
