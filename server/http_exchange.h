@@ -15,7 +15,9 @@ struct HttpRequest {
   std::string query;   // as sent, after the first '?'; empty when there is none
   std::string host;    // the Host header, empty when absent
   std::string range;   // the Range header, empty when absent
+  std::string ifRange;  // the If-Range header, empty when absent
   std::string client;  // the peer's address
+  std::string local;   // host:port the client connected to (the server's own), or empty
   // The Authorization header, empty when absent.
   std::string authorization;
   bool Head() const { return method == "HEAD"; }
@@ -35,4 +37,9 @@ struct HttpReply {
   // next piece and returns true, an empty piece ending the body; false drops
   // the connection. Called on the engine's thread for the connection.
   std::function<bool(std::string& piece)> stream;
+  // Work that needs the event store: when set, the engine runs it off the
+  // threads that serve files (see store_queue.h) and sends what it returns
+  // instead of this reply, or 503 with Retry-After when it is not done in
+  // time. The other fields are then unused.
+  std::function<HttpReply()> storeWork;
 };

@@ -208,7 +208,7 @@ TEST(DashboardExport, ALargePeriodComesWholeInPagesAndStopsAtTheLimit) {
   const std::string db = box.Path("events.sqlite3");
   {
     std::string error;
-    auto store = OpenEventStore(db, 1, error);
+    auto store = OpenEventStore(db, 1, 5000, error);
     ASSERT_TRUE(store) << error;
     store->Close();
   }

@@ -219,12 +219,8 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
     EXPECT_EQ(JsonText(json.get(), key.c_str()), Sha256Sum(box_.Path("parts/") + kNames[i])) << key;
   }
 
-  // The URLs follow the Host the client used; a Host that is no plain
-  // host[:port] falls back to the listening address.
+  // The URLs name the server's own address whatever Host the client sends.
   json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: tovi.example:8101"}).body);
-  ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "url_0"), "http://tovi.example:8101/parts/ToviSetup.exe");
-  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: a\"b/c"}).body);
   ASSERT_TRUE(json);
   EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
 }

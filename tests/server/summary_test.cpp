@@ -139,7 +139,7 @@ class SummaryStoreTest : public testing::TestWithParam<Param> {
       db_ = box_.Path("events.sqlite3");
     }
     std::string error;
-    store_ = OpenEventStore(db_, 2, error);
+    store_ = OpenEventStore(db_, 2, 5000, error);
     ASSERT_TRUE(store_) << error;
   }
   void TearDown() override {
