@@ -31,13 +31,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Publisher's reads waiting at once; more get 503. One store thread runs
+// them: the summary source takes one call at a time anyway.
+constexpr size_t kReadsWaiting = 64;
+
 // What the engine keeps per connection, from accept to close. The fields
 // marked "lock" are shared with the watchdog thread.
 struct Connection {
   explicit Connection(size_t lineCap) : gate(lineCap) {}
   MHD_Connection* handle = nullptr;
-  RequestGate gate;                // checks the bytes before the engine parses them
-  int requestIndex = 0;            // requests begun on this connection, from 1
+  RequestGate gate;      // checks the bytes before the engine parses them
+  int requestIndex = 0;  // requests begun on this connection, from 1
   int fd = -1;
   std::string client;
   std::string local;               // the server's own address:port on this connection
@@ -93,8 +97,8 @@ std::string LocalAddress(int fd) {
            std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port));
   }
   if (local.ss_family == AF_INET6) {
-    return "[" + ClientAddress(address) + "]:" +
-           std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port));
+    return "[" + ClientAddress(address) +
+           "]:" + std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port));
   }
   return {};
 }
@@ -145,8 +149,10 @@ struct HttpServer::Engine {
   std::priority_queue<Wake, std::vector<Wake>, std::greater<Wake>> wakes;
   std::thread pacer;
 
-  // Event-store work runs here, never on the engine's threads.
+  // Event-store work runs here, never on the engine's threads: the events'
+  // own, and the publisher's slower reads (HttpReply::StoreLane).
   std::unique_ptr<StoreQueue> store;
+  std::unique_ptr<StoreQueue> reads;
   std::unique_ptr<ReportLimiter> reports;
   std::mutex deferredLock;
   std::condition_variable deferredDone;
@@ -156,6 +162,9 @@ struct HttpServer::Engine {
   void Pace();
   // Suspends handle until at; false when the server is stopping.
   bool SuspendUntil(MHD_Connection* handle, Clock::time_point at);
+  StoreQueue& Lane(HttpReply::StoreLane lane) {
+    return lane == HttpReply::StoreLane::kReads ? *reads : *store;
+  }
 };
 
 namespace {
@@ -277,9 +286,24 @@ void FreePaced(void* cls) {
   delete file;
 }
 
-// A body made piece by piece while it is sent (chunked).
+// A body made piece by piece while it is sent (chunked). Each piece is made
+// on the store threads of its lane, the connection suspended meanwhile, since
+// making it reads the database.
 struct StreamedBody {
-  std::function<bool(std::string&)> next;
+  // Shared with the store job making the next piece, which may outlive the
+  // connection (a piece late past its deadline).
+  struct Fetch {
+    std::function<bool(std::string&)> next;
+    std::mutex lock;
+    bool arrived = false;  // lock: piece holds the next piece
+    bool failed = false;   // lock: it could not be made
+    std::string piece;     // lock
+  };
+  Engine* engine;
+  MHD_Connection* handle;
+  HttpReply::StoreLane lane;
+  std::shared_ptr<Fetch> fetch;
+  bool fetching = false;  // a piece is being made
   std::string pending;
   size_t sent = 0;
 };
@@ -287,9 +311,41 @@ struct StreamedBody {
 ssize_t ReadStreamed(void* cls, uint64_t, char* buffer, size_t max) {
   auto* body = static_cast<StreamedBody*>(cls);
   if (body->sent == body->pending.size()) {
-    body->pending.clear();
+    StreamedBody::Fetch& fetch = *body->fetch;
+    std::unique_lock<std::mutex> guard(fetch.lock);
+    if (!fetch.arrived) {
+      guard.unlock();
+      if (body->fetching) return 0;  // not resumed yet
+      body->fetching = true;
+      // Suspended before the work is queued, so it is never resumed first.
+      MHD_suspend_connection(body->handle);
+      auto shared = body->fetch;
+      MHD_Connection* handle = body->handle;
+      auto work = [shared]() {
+        HttpReply made;
+        made.status = shared->next(made.body) ? 200 : 500;
+        return made;
+      };
+      auto deliver = [shared, handle](HttpReply made) {
+        {
+          std::lock_guard<std::mutex> done(shared->lock);
+          shared->failed = made.status != 200;  // 503: not made in time, or stopping
+          shared->piece = std::move(made.body);
+          shared->arrived = true;
+        }
+        MHD_resume_connection(handle);
+      };
+      if (!body->engine->Lane(body->lane).Submit(std::move(work), deliver)) {
+        deliver(StoreQueue::Busy("the event store is overloaded"));
+      }
+      return 0;
+    }
+    fetch.arrived = false;
+    body->fetching = false;
+    if (fetch.failed) return MHD_CONTENT_READER_END_WITH_ERROR;
+    body->pending = std::move(fetch.piece);
+    fetch.piece.clear();
     body->sent = 0;
-    if (!body->next(body->pending)) return MHD_CONTENT_READER_END_WITH_ERROR;
     if (body->pending.empty()) return MHD_CONTENT_READER_END_OF_STREAM;
   }
   const size_t count = std::min(max, body->pending.size() - body->sent);
@@ -303,7 +359,9 @@ void FreeStreamed(void* cls) { delete static_cast<StreamedBody*>(cls); }
 MHD_Response* MakeResponse(Engine* engine, MHD_Connection* handle, HttpReply& reply) {
   MHD_Response* response = nullptr;
   if (reply.stream) {
-    auto* body = new StreamedBody{std::move(reply.stream), {}, 0};
+    auto* body = new StreamedBody{
+        engine, handle, reply.storeLane, std::make_shared<StreamedBody::Fetch>(), false, {}, 0};
+    body->fetch->next = std::move(reply.stream);
     response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, ReadStreamed, body,
                                                  FreeStreamed);
     if (response == nullptr) FreeStreamed(body);
@@ -347,7 +405,7 @@ MHD_Result Answer(Engine* engine, MHD_Connection* handle, Connection* connection
 // connection until its answer is in; the engine's thread goes on with other
 // connections meanwhile.
 MHD_Result Defer(Engine* engine, MHD_Connection* handle, Connection* connection,
-                 std::function<HttpReply()> work) {
+                 HttpReply::StoreLane lane, std::function<HttpReply()> work) {
   connection->deferred = true;
   {
     std::lock_guard<std::mutex> guard(engine->deferredLock);
@@ -364,7 +422,7 @@ MHD_Result Defer(Engine* engine, MHD_Connection* handle, Connection* connection,
   };
   // Suspended before the work is queued, so it is never resumed first.
   MHD_suspend_connection(handle);
-  if (!engine->store->Submit(std::move(work), deliver)) {
+  if (!engine->Lane(lane).Submit(std::move(work), deliver)) {
     deliver(StoreQueue::Busy("the event store is overloaded"));
   }
   return MHD_YES;
@@ -399,12 +457,13 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
     HttpReply reply = Route(engine->context, connection->request);
     if (reply.storeWork) {
       int retryAfter = 0;
-      if (!engine->reports->Take(connection->client, retryAfter)) {
+      if (reply.storeLane == HttpReply::StoreLane::kEvents &&
+          !engine->reports->Take(connection->client, retryAfter)) {
         HttpReply refused = TextReply(429, "too many reports from your address; try again later");
         refused.headers.emplace_back("Retry-After", std::to_string(retryAfter));
         return Answer(engine, handle, connection, std::move(refused));
       }
-      return Defer(engine, handle, connection, std::move(reply.storeWork));
+      return Defer(engine, handle, connection, reply.storeLane, std::move(reply.storeWork));
     }
     return Answer(engine, handle, connection, std::move(reply));
   }
@@ -616,6 +675,8 @@ bool HttpServer::Serve(std::string& error) {
   // Each connection has at most one request waiting for the store.
   e.store = std::make_unique<StoreQueue>(l.storeWorkers, static_cast<size_t>(l.maxConnections) + 64,
                                          std::chrono::milliseconds(l.storeTimeoutMs));
+  e.reads =
+      std::make_unique<StoreQueue>(1, kReadsWaiting, std::chrono::milliseconds(l.readTimeoutMs));
   // Strict framing is the gate's (request_gate.h), not the engine's: its
   // MHD_OPTION_STRICT_FOR_CLIENT checks only Host and blanks in names, and
   // its own 400 goes out twice on the connection.
@@ -662,7 +723,11 @@ void HttpServer::Stop() {
   // Requests waiting for the store get 503 and a hung call returns; their
   // answers go out before the connections close (briefly bounded).
   e.store->FailAll();
+  e.reads->FailAll();
   if (e.context.store != nullptr) e.context.store->Interrupt();
+  if (e.context.dashboard != nullptr && e.context.dashboard->source != nullptr) {
+    e.context.dashboard->source->Interrupt();
+  }
   {
     std::unique_lock<std::mutex> guard(e.deferredLock);
     e.deferredDone.wait_for(guard, std::chrono::milliseconds(500),
@@ -670,6 +735,7 @@ void HttpServer::Stop() {
   }
   MHD_stop_daemon(e.daemon);
   e.store->Stop();
+  e.reads->Stop();
   e.daemon = nullptr;
   // Quiescing handed the listening socket back to us.
   if (listening != MHD_INVALID_SOCKET) close(listening);

@@ -27,6 +27,7 @@ struct HttpSettings {
   int64_t rateLimit = 0;             // part bytes per second per connection, 0 for none
   int storeTimeoutMs = 2000;         // a request's event-store work not done by then: 503
   int storeWorkers = 4;              // threads that run event-store work
+  int readTimeoutMs = 30000;         // a dashboard read (a summary, an export's page): 503
   double reportRate = 20;            // store-writing requests per second per address: 429; 0 none
   double reportBurst = 40;           // ... at most this many at once
   bool requestLog = true;            // one line per answered request on standard error

@@ -253,8 +253,9 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   if (!RecvGateActive()) {
-    std::fprintf(stderr, "tovi-server: the request framing check is not in place (recv is not "
-                         "the server's own); refusing to start\n");
+    std::fprintf(stderr,
+                 "tovi-server: the request framing check is not in place (recv is not "
+                 "the server's own); refusing to start\n");
     return 1;
   }
 
@@ -265,9 +266,10 @@ int main(int argc, char** argv) {
   const bool postgres = IsPostgresConnectionString(options.db);
   options.http.storeWorkers = postgres ? options.dbConnections : 1;
   {
-    const DescriptorBudget budget =
-        FitConnections(RaiseDescriptorLimit(), options.http.maxConnections, options.http.threads,
-                       options.http.storeWorkers, kRefusalSlots);
+    const DescriptorBudget budget = FitConnections(
+        RaiseDescriptorLimit(), options.http.maxConnections, options.http.threads,
+        // The dashboard reads through a connection of its own.
+        options.http.storeWorkers + (options.dashboardTokenFile.empty() ? 0 : 1), kRefusalSlots);
     if (budget.lowered && budget.maxConnections < 16) {
       std::fprintf(stderr,
                    "tovi-server: the descriptor limit (%lld) leaves room for %d connections; "
