@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   settings.end = now;
 
   std::string error;
-  std::unique_ptr<EventStore> store = OpenEventStore(db, 1, error);
+  std::unique_ptr<EventStore> store = OpenEventStore(db, 1, 5000, error);
   if (!store) {
     std::fprintf(stderr, "bench_summary: %s\n", error.c_str());
     return 1;

@@ -43,6 +43,25 @@ bool ReadLimit(const QueryPairs& pairs, int64_t& limit, std::string& error) {
   return true;
 }
 
+// The summary of the period, as the page or as JSON.
+HttpReply Figures(const DashboardContext& context, const std::string& path,
+                  const SummaryPeriod& period, std::time_t now) {
+  std::string error;
+  DashboardSummary summary;
+  if (!ReadSummary(*context.source, period, now, summary, error)) {
+    std::fprintf(stderr, "tovi-server: the summary failed: %s\n", error.c_str());
+    return Text(500, "could not read the event store");
+  }
+  if (path == "/api/summary") {
+    return Reply(200, "application/json", SummaryJson(summary));
+  }
+  HttpReply page = Reply(200, "text/html; charset=utf-8", DashboardPage(summary));
+  // Nothing on the page runs or loads from elsewhere.
+  page.headers.emplace_back("Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
+  return page;
+}
+
 HttpReply Answer(const DashboardContext& context, const HttpRequest& request) {
   QueryPairs pairs;
   SummaryPeriod period;
@@ -58,21 +77,17 @@ HttpReply Answer(const DashboardContext& context, const HttpRequest& request) {
     reply.headers.emplace_back("Content-Disposition", "attachment; filename=\"tovi-events-" +
                                                           period.from + "-" + period.to + ".csv\"");
     if (!request.Head()) reply.stream = EventsCsvStream(*context.source, period, limit);
+    reply.storeLane = HttpReply::StoreLane::kReads;
     return reply;
   }
-  DashboardSummary summary;
-  if (!ReadSummary(*context.source, period, now, summary, error)) {
-    std::fprintf(stderr, "tovi-server: the summary failed: %s\n", error.c_str());
-    return Text(500, "could not read the event store");
-  }
-  if (request.path == "/api/summary") {
-    return Reply(200, "application/json", SummaryJson(summary));
-  }
-  HttpReply page = Reply(200, "text/html; charset=utf-8", DashboardPage(summary));
-  // Nothing on the page runs or loads from elsewhere.
-  page.headers.emplace_back("Content-Security-Policy",
-                            "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
-  return page;
+  // The figures are read on the publisher's store thread, not on the
+  // threads that serve parts.
+  HttpReply reply;
+  reply.storeLane = HttpReply::StoreLane::kReads;
+  reply.storeWork = [&context, path = request.path, period, now] {
+    return Private(Figures(context, path, period, now));
+  };
+  return reply;
 }
 
 }  // namespace

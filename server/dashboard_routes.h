@@ -1,7 +1,9 @@
 // The publisher's view: GET /dashboard (the HTML page), /api/summary (its
 // figures as JSON) and /api/events.csv (the raw events), all behind the
 // dashboard token and never cached. Called by the routes on the HTTP worker
-// threads, several at once.
+// threads, several at once; the token is checked there, while the database
+// reads (the figures, each page of the export) go to the engine's store
+// thread for the publisher's reads (HttpReply::StoreLane::kReads).
 #pragma once
 
 #include <ctime>

@@ -16,10 +16,12 @@ bool IsPostgresConnectionString(const std::string& db) {
   return false;
 }
 
-std::unique_ptr<EventStore> OpenEventStore(const std::string& db, int connections,
+std::unique_ptr<EventStore> OpenEventStore(const std::string& db, int connections, int timeoutMs,
                                            std::string& error) {
-  if (IsPostgresConnectionString(db)) return OpenPostgresEventStore(db, connections, error);
-  return OpenSqliteEventStore(db, error);
+  if (IsPostgresConnectionString(db)) {
+    return OpenPostgresEventStore(db, connections, timeoutMs, error);
+  }
+  return OpenSqliteEventStore(db, timeoutMs, error);
 }
 
 std::string UtcTimestamp() {

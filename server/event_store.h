@@ -34,6 +34,10 @@ class EventStore {
 
   // Closes the store once the server has stopped; later calls fail.
   virtual void Close() = 0;
+
+  // The server is stopping: a call waiting for the database returns false
+  // at once, and so does every later call. Safe from any thread.
+  virtual void Interrupt() {}
 };
 
 // True when db names a PostgreSQL database: a connection URI
@@ -43,8 +47,10 @@ bool IsPostgresConnectionString(const std::string& db);
 
 // Opens (creating the table and its index when missing) the store db names.
 // connections bounds how many PostgreSQL connections run queries at once.
-// Null, with the reason in error, when it cannot.
-std::unique_ptr<EventStore> OpenEventStore(const std::string& db, int connections,
+// Every call returns within about timeoutMs, false when the database did not
+// answer by then (a lock held elsewhere, a database that hangs or cannot be
+// reached). Null, with the reason in error, when it cannot.
+std::unique_ptr<EventStore> OpenEventStore(const std::string& db, int connections, int timeoutMs,
                                            std::string& error);
 
 // "YYYY-MM-DDTHH:MM:SS.mmmZ" in UTC, the form of the time column.

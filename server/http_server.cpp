@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <queue>
@@ -21,17 +23,28 @@
 #include <vector>
 
 #include "server/rate_pacer.h"
+#include "server/report_limiter.h"
+#include "server/request_gate.h"
+#include "server/store_queue.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Publisher's reads waiting at once; more get 503. One store thread runs
+// them: the summary source takes one call at a time anyway.
+constexpr size_t kReadsWaiting = 64;
+
 // What the engine keeps per connection, from accept to close. The fields
 // marked "lock" are shared with the watchdog thread.
 struct Connection {
+  explicit Connection(size_t lineCap) : gate(lineCap) {}
   MHD_Connection* handle = nullptr;
+  RequestGate gate;      // checks the bytes before the engine parses them
+  int requestIndex = 0;  // requests begun on this connection, from 1
   int fd = -1;
   std::string client;
+  std::string local;               // the server's own address:port on this connection
   int refusal = 0;                 // 503 or 429 for a connection over a limit
   std::string uri;                 // the request line's target as sent
   std::string method;              // for the request log
@@ -42,6 +55,10 @@ struct Connection {
   bool answeredOnce = false;       // lock: waiting for a further request
   bool timedOut = false;           // lock: the watchdog has closed it
   Clock::time_point waitingSince;  // lock: since when a header is awaited
+  bool deferred = false;           // the request's store work was queued; suspended meanwhile
+  std::mutex replyLock;            // hands the store's answer over from another thread
+  bool replyReady = false;         // replyLock
+  HttpReply storeReply;            // replyLock
 };
 
 std::string Printable(const std::string& text, size_t cap) {
@@ -67,6 +84,23 @@ std::string ClientAddress(const sockaddr* address) {
               sizeof text);
   }
   return text;
+}
+
+// host:port of the server's end of a connection ([addr]:port for IPv6).
+std::string LocalAddress(int fd) {
+  sockaddr_storage local{};
+  socklen_t length = sizeof local;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) return {};
+  const auto* address = reinterpret_cast<const sockaddr*>(&local);
+  if (local.ss_family == AF_INET) {
+    return ClientAddress(address) + ":" +
+           std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(&local)->sin_port));
+  }
+  if (local.ss_family == AF_INET6) {
+    return "[" + ClientAddress(address) +
+           "]:" + std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(&local)->sin6_port));
+  }
+  return {};
 }
 
 struct HeaderTally {
@@ -115,10 +149,22 @@ struct HttpServer::Engine {
   std::priority_queue<Wake, std::vector<Wake>, std::greater<Wake>> wakes;
   std::thread pacer;
 
+  // Event-store work runs here, never on the engine's threads: the events'
+  // own, and the publisher's slower reads (HttpReply::StoreLane).
+  std::unique_ptr<StoreQueue> store;
+  std::unique_ptr<StoreQueue> reads;
+  std::unique_ptr<ReportLimiter> reports;
+  std::mutex deferredLock;
+  std::condition_variable deferredDone;
+  int deferredAnswers = 0;  // requests that went to the store and are not answered yet
+
   void Watch();
   void Pace();
   // Suspends handle until at; false when the server is stopping.
   bool SuspendUntil(MHD_Connection* handle, Clock::time_point at);
+  StoreQueue& Lane(HttpReply::StoreLane lane) {
+    return lane == HttpReply::StoreLane::kReads ? *reads : *store;
+  }
 };
 
 namespace {
@@ -135,11 +181,15 @@ void NotifyConnection(void* cls, MHD_Connection* handle, void** socketContext,
                       MHD_ConnectionNotificationCode code) {
   auto* engine = static_cast<Engine*>(cls);
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-    auto* connection = new Connection;
+    const HttpSettings& l = engine->limits;
+    auto* connection = new Connection(static_cast<size_t>(l.maxHeaderBytes + l.maxUriBytes + 1024));
     connection->handle = handle;
     if (const auto* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CONNECTION_FD)) {
       connection->fd = info->connect_fd;
+      // Before the engine reads from it.
+      request_gates::Set(connection->fd, &connection->gate);
     }
+    if (connection->fd >= 0) connection->local = LocalAddress(connection->fd);
     if (const auto* info = MHD_get_connection_info(handle, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
       connection->client = ClientAddress(info->client_addr);
     }
@@ -157,6 +207,7 @@ void NotifyConnection(void* cls, MHD_Connection* handle, void** socketContext,
   }
   auto* connection = static_cast<Connection*>(*socketContext);
   if (connection == nullptr) return;
+  request_gates::Set(connection->fd, nullptr);  // before the socket is closed
   {
     // Under the lock, so the watchdog never touches a descriptor that is
     // about to be closed and reused.
@@ -189,6 +240,12 @@ void RequestCompleted(void* cls, MHD_Connection*, void** requestContext,
   }
   connection->status = 0;
   connection->headerSeen = false;
+  if (connection->deferred) {
+    connection->deferred = false;
+    std::lock_guard<std::mutex> guard(engine->deferredLock);
+    --engine->deferredAnswers;
+    engine->deferredDone.notify_all();
+  }
   std::lock_guard<std::mutex> guard(engine->connectionsLock);
   connection->inRequest = false;
   connection->answeredOnce = true;
@@ -229,9 +286,24 @@ void FreePaced(void* cls) {
   delete file;
 }
 
-// A body made piece by piece while it is sent (chunked).
+// A body made piece by piece while it is sent (chunked). Each piece is made
+// on the store threads of its lane, the connection suspended meanwhile, since
+// making it reads the database.
 struct StreamedBody {
-  std::function<bool(std::string&)> next;
+  // Shared with the store job making the next piece, which may outlive the
+  // connection (a piece late past its deadline).
+  struct Fetch {
+    std::function<bool(std::string&)> next;
+    std::mutex lock;
+    bool arrived = false;  // lock: piece holds the next piece
+    bool failed = false;   // lock: it could not be made
+    std::string piece;     // lock
+  };
+  Engine* engine;
+  MHD_Connection* handle;
+  HttpReply::StoreLane lane;
+  std::shared_ptr<Fetch> fetch;
+  bool fetching = false;  // a piece is being made
   std::string pending;
   size_t sent = 0;
 };
@@ -239,9 +311,41 @@ struct StreamedBody {
 ssize_t ReadStreamed(void* cls, uint64_t, char* buffer, size_t max) {
   auto* body = static_cast<StreamedBody*>(cls);
   if (body->sent == body->pending.size()) {
-    body->pending.clear();
+    StreamedBody::Fetch& fetch = *body->fetch;
+    std::unique_lock<std::mutex> guard(fetch.lock);
+    if (!fetch.arrived) {
+      guard.unlock();
+      if (body->fetching) return 0;  // not resumed yet
+      body->fetching = true;
+      // Suspended before the work is queued, so it is never resumed first.
+      MHD_suspend_connection(body->handle);
+      auto shared = body->fetch;
+      MHD_Connection* handle = body->handle;
+      auto work = [shared]() {
+        HttpReply made;
+        made.status = shared->next(made.body) ? 200 : 500;
+        return made;
+      };
+      auto deliver = [shared, handle](HttpReply made) {
+        {
+          std::lock_guard<std::mutex> done(shared->lock);
+          shared->failed = made.status != 200;  // 503: not made in time, or stopping
+          shared->piece = std::move(made.body);
+          shared->arrived = true;
+        }
+        MHD_resume_connection(handle);
+      };
+      if (!body->engine->Lane(body->lane).Submit(std::move(work), deliver)) {
+        deliver(StoreQueue::Busy("the event store is overloaded"));
+      }
+      return 0;
+    }
+    fetch.arrived = false;
+    body->fetching = false;
+    if (fetch.failed) return MHD_CONTENT_READER_END_WITH_ERROR;
+    body->pending = std::move(fetch.piece);
+    fetch.piece.clear();
     body->sent = 0;
-    if (!body->next(body->pending)) return MHD_CONTENT_READER_END_WITH_ERROR;
     if (body->pending.empty()) return MHD_CONTENT_READER_END_OF_STREAM;
   }
   const size_t count = std::min(max, body->pending.size() - body->sent);
@@ -255,7 +359,9 @@ void FreeStreamed(void* cls) { delete static_cast<StreamedBody*>(cls); }
 MHD_Response* MakeResponse(Engine* engine, MHD_Connection* handle, HttpReply& reply) {
   MHD_Response* response = nullptr;
   if (reply.stream) {
-    auto* body = new StreamedBody{std::move(reply.stream), {}, 0};
+    auto* body = new StreamedBody{
+        engine, handle, reply.storeLane, std::make_shared<StreamedBody::Fetch>(), false, {}, 0};
+    body->fetch->next = std::move(reply.stream);
     response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, ReadStreamed, body,
                                                  FreeStreamed);
     if (response == nullptr) FreeStreamed(body);
@@ -295,6 +401,33 @@ MHD_Result Answer(Engine* engine, MHD_Connection* handle, Connection* connection
   return queued;
 }
 
+// Hands the request's store work to the store threads and suspends the
+// connection until its answer is in; the engine's thread goes on with other
+// connections meanwhile.
+MHD_Result Defer(Engine* engine, MHD_Connection* handle, Connection* connection,
+                 HttpReply::StoreLane lane, std::function<HttpReply()> work) {
+  connection->deferred = true;
+  {
+    std::lock_guard<std::mutex> guard(engine->deferredLock);
+    ++engine->deferredAnswers;
+  }
+  auto deliver = [handle, connection](HttpReply reply) {
+    {
+      std::lock_guard<std::mutex> guard(connection->replyLock);
+      connection->storeReply = std::move(reply);
+      connection->replyReady = true;
+    }
+    // The connection may be answered and closed as soon as this returns.
+    MHD_resume_connection(handle);
+  };
+  // Suspended before the work is queued, so it is never resumed first.
+  MHD_suspend_connection(handle);
+  if (!engine->Lane(lane).Submit(std::move(work), deliver)) {
+    deliver(StoreQueue::Busy("the event store is overloaded"));
+  }
+  return MHD_YES;
+}
+
 // Called once when the header is in, then with each piece of a body, then
 // once more at the end of the request. Refusals go out at the first call,
 // which makes the engine close the connection after them; answers go out
@@ -310,7 +443,29 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
       *uploadSize = 0;  // a body nothing here reads
       return MHD_YES;
     }
-    return Answer(engine, handle, connection, Route(engine->context, connection->request));
+    if (connection->deferred) {
+      // Resumed: the store work has its answer.
+      HttpReply reply;
+      {
+        std::lock_guard<std::mutex> guard(connection->replyLock);
+        if (!connection->replyReady) return MHD_YES;
+        connection->replyReady = false;
+        reply = std::move(connection->storeReply);
+      }
+      return Answer(engine, handle, connection, std::move(reply));
+    }
+    HttpReply reply = Route(engine->context, connection->request);
+    if (reply.storeWork) {
+      int retryAfter = 0;
+      if (reply.storeLane == HttpReply::StoreLane::kEvents &&
+          !engine->reports->Take(connection->client, retryAfter)) {
+        HttpReply refused = TextReply(429, "too many reports from your address; try again later");
+        refused.headers.emplace_back("Retry-After", std::to_string(retryAfter));
+        return Answer(engine, handle, connection, std::move(refused));
+      }
+      return Defer(engine, handle, connection, reply.storeLane, std::move(reply.storeWork));
+    }
+    return Answer(engine, handle, connection, std::move(reply));
   }
   connection->headerSeen = true;
   {
@@ -330,6 +485,14 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
     reply.headers.emplace_back("Connection", "close");
     return Answer(engine, handle, connection, std::move(reply));
   }
+  ++connection->requestIndex;
+  if (connection->gate.RefusedRequest() == connection->requestIndex) {
+    // The framing gate cut the request at a fault; nothing after it came in.
+    connection->uri = "<refused: " + connection->gate.Reason() + ">";
+    HttpReply reply = TextReply(400, "bad request: " + connection->gate.Reason());
+    reply.headers.emplace_back("Connection", "close");
+    return Answer(engine, handle, connection, std::move(reply));
+  }
   if (static_cast<int64_t>(connection->uri.size()) > limits.maxUriBytes) {
     return Answer(engine, handle, connection, TextReply(414, "request target too long"));
   }
@@ -338,6 +501,19 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
   if (tally.count > limits.maxHeaders ||
       static_cast<int64_t>(tally.bytes) > limits.maxHeaderBytes) {
     return Answer(engine, handle, connection, TextReply(431, "request header fields too large"));
+  }
+  // No route takes a body: one announced is refused before it is read, and
+  // the connection is closed after the answer.
+  const char* length =
+      MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+  const bool body =
+      MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) !=
+          nullptr ||
+      (length != nullptr && std::string(length).find_first_not_of("0 \t") != std::string::npos);
+  if (body) {
+    HttpReply reply = TextReply(413, "request bodies are not accepted");
+    reply.headers.emplace_back("Connection", "close");
+    return Answer(engine, handle, connection, std::move(reply));
   }
   if (connection->method != "GET" && connection->method != "HEAD") {
     HttpReply reply = TextReply(405, "method not allowed");
@@ -355,10 +531,14 @@ MHD_Result HandleRequest(void* cls, MHD_Connection* handle, const char*, const c
   const char* range = MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_RANGE);
   request.host = host ? host : "";
   request.range = range ? range : "";
+  const char* ifRange =
+      MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_RANGE);
+  request.ifRange = ifRange ? ifRange : "";
   request.client = connection->client;
   const char* authorization =
       MHD_lookup_connection_value(handle, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
   request.authorization = authorization ? authorization : "";
+  request.local = connection->local;
   return MHD_YES;
 }
 
@@ -489,8 +669,23 @@ bool HttpServer::Serve(std::string& error) {
   // The engine's own bounds sit above the ones answered here, so that a
   // client over a limit gets its status rather than a closed socket.
   const size_t memory = static_cast<size_t>(2 * (l.maxHeaderBytes + l.maxUriBytes) + 16384);
-  const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + 64);
+  const unsigned int hardConnections = static_cast<unsigned int>(l.maxConnections + kRefusalSlots);
   const unsigned int hardPerClient = static_cast<unsigned int>(l.maxConnectionsPerClient + 16);
+  e.reports = std::make_unique<ReportLimiter>(l.reportRate, l.reportBurst);
+  // Each connection has at most one request waiting for the store.
+  e.store = std::make_unique<StoreQueue>(l.storeWorkers, static_cast<size_t>(l.maxConnections) + 64,
+                                         std::chrono::milliseconds(l.storeTimeoutMs));
+  e.reads =
+      std::make_unique<StoreQueue>(1, kReadsWaiting, std::chrono::milliseconds(l.readTimeoutMs));
+  // Strict framing is the gate's (request_gate.h), not the engine's: its
+  // MHD_OPTION_STRICT_FOR_CLIENT checks only Host and blanks in names, and
+  // its own 400 goes out twice on the connection.
+  // Room in the gate table for every descriptor the process may open.
+  rlimit descriptors{};
+  if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0) {
+    const rlim_t most = descriptors.rlim_cur > (1u << 22) ? (1u << 22) : descriptors.rlim_cur;
+    request_gates::Reserve(static_cast<int>(most));
+  }
   e.daemon = MHD_start_daemon(
       flags, 0, nullptr, nullptr, HandleRequest, &e, MHD_OPTION_LISTEN_SOCKET, e.listenFd,
       MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned int>(l.threads),
@@ -525,7 +720,22 @@ void HttpServer::Stop() {
   }
   e.paceWake.notify_all();
   e.pacer.join();
+  // Requests waiting for the store get 503 and a hung call returns; their
+  // answers go out before the connections close (briefly bounded).
+  e.store->FailAll();
+  e.reads->FailAll();
+  if (e.context.store != nullptr) e.context.store->Interrupt();
+  if (e.context.dashboard != nullptr && e.context.dashboard->source != nullptr) {
+    e.context.dashboard->source->Interrupt();
+  }
+  {
+    std::unique_lock<std::mutex> guard(e.deferredLock);
+    e.deferredDone.wait_for(guard, std::chrono::milliseconds(500),
+                            [&e] { return e.deferredAnswers == 0; });
+  }
   MHD_stop_daemon(e.daemon);
+  e.store->Stop();
+  e.reads->Stop();
   e.daemon = nullptr;
   // Quiescing handed the listening socket back to us.
   if (listening != MHD_INVALID_SOCKET) close(listening);

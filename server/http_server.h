@@ -11,6 +11,10 @@
 
 #include "server/routes.h"
 
+// Connections the engine accepts past --max-connections, to answer them 503
+// rather than leave them waiting unanswered.
+inline constexpr int kRefusalSlots = 64;
+
 struct HttpSettings {
   int threads = 4;                   // worker threads of the event loop
   int64_t maxHeaderBytes = 16384;    // all header lines together: 431
@@ -21,6 +25,11 @@ struct HttpSettings {
   int maxConnections = 1024;         // in all: 503 beyond
   int maxConnectionsPerClient = 64;  // per client address: 429 beyond
   int64_t rateLimit = 0;             // part bytes per second per connection, 0 for none
+  int storeTimeoutMs = 2000;         // a request's event-store work not done by then: 503
+  int storeWorkers = 4;              // threads that run event-store work
+  int readTimeoutMs = 30000;         // a dashboard read (a summary, an export's page): 503
+  double reportRate = 20;            // store-writing requests per second per address: 429; 0 none
+  double reportBurst = 40;           // ... at most this many at once
   bool requestLog = true;            // one line per answered request on standard error
 };
 
@@ -44,7 +53,9 @@ class HttpServer {
 
   // Stops accepting, closes every connection (idle keep-alive ones at once)
   // and waits for the worker threads; a request whose handler has begun is
-  // finished first, so every report it accepted is stored.
+  // finished first, so every report answered 200 is stored. Requests still
+  // waiting for the event store get 503 and the store is interrupted, so the
+  // stop is quick even while the database hangs.
   void Stop();
 
   struct Engine;

@@ -62,6 +62,10 @@ int64_t ModifiedTime(const struct stat& info) {
   return static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
+int64_t ChangedTime(const struct stat& info) {
+  return static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -101,7 +105,8 @@ PartsListing ListInstallerParts(const std::string& dir, std::vector<InstallerPar
       badName = name;
       return PartsListing::kBadName;
     }
-    parts.push_back({name, static_cast<int64_t>(info.st_size), ModifiedTime(info), {}});
+    parts.push_back(
+        {name, static_cast<int64_t>(info.st_size), ModifiedTime(info), ChangedTime(info), {}});
   }
   std::sort(parts.begin(), parts.end(), [](const InstallerPart& a, const InstallerPart& b) {
     return PartNameLess(a.name, b.name);
@@ -150,6 +155,8 @@ bool PartFile::Open(const std::string& dir, const std::string& name) {
   fd_ = fd;
   size_ = static_cast<int64_t>(info.st_size);
   modifiedNs_ = ModifiedTime(info);
+  changedNs_ = ChangedTime(info);
+  inode_ = static_cast<uint64_t>(info.st_ino);
   return true;
 }
 
@@ -162,7 +169,7 @@ int PartFile::Release() {
 bool PartFile::Unchanged() const {
   struct stat info {};
   return fd_ >= 0 && fstat(fd_, &info) == 0 && static_cast<int64_t>(info.st_size) == size_ &&
-         ModifiedTime(info) == modifiedNs_;
+         ModifiedTime(info) == modifiedNs_ && ChangedTime(info) == changedNs_;
 }
 
 int64_t PartFile::ReadAt(int64_t offset, char* buffer, size_t count) const {

@@ -10,6 +10,7 @@ struct InstallerPart {
   std::string name;
   int64_t size = 0;
   int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  int64_t changedNs = 0;   // the inode's change time: any write or time reset moves it
   std::string sha256;      // lower-case hex; empty until computed
 };
 
@@ -52,12 +53,14 @@ class PartFile {
 
   int64_t Size() const { return size_; }
   int64_t ModifiedNs() const { return modifiedNs_; }
+  int64_t ChangedNs() const { return changedNs_; }
+  uint64_t Inode() const { return inode_; }
 
   // Hands the descriptor to the caller, who closes it.
   [[nodiscard]] int Release();
 
-  // True while the file still has the size and modification time it had
-  // when it was opened.
+  // True while the file still has the size, modification and change time
+  // it had when it was opened.
   [[nodiscard]] bool Unchanged() const;
 
   // Reads up to count bytes at offset (64-bit); the count read, 0 at the end,
@@ -68,4 +71,6 @@ class PartFile {
   int fd_ = -1;
   int64_t size_ = 0;
   int64_t modifiedNs_ = 0;
+  int64_t changedNs_ = 0;
+  uint64_t inode_ = 0;
 };

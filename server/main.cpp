@@ -18,11 +18,13 @@
 
 #include "server/comm_file_signature.h"
 #include "server/dashboard_setup.h"
+#include "server/descriptor_budget.h"
 #include "server/event_store.h"
 #include "server/http_server.h"
 #include "server/installer_files.h"
 #include "server/part_digests.h"
 #include "server/query_validation.h"
+#include "server/request_gate.h"
 #include "server/routes.h"
 
 namespace {
@@ -59,6 +61,15 @@ constexpr const char* kUsage =
     "                        it those paths are 404\n"
     "  --signing-key FILE    sign every communication file with this ECDSA P-256\n"
     "                        private key (PEM), in the X-Tovi-Signature header\n"
+    "  --store-timeout MS    a report, start or resume the event store has not\n"
+    "                        answered within this many milliseconds gets 503 with\n"
+    "                        Retry-After (default 2000)\n"
+    "  --db-connections N    PostgreSQL connections (and store threads) per server\n"
+    "                        (default 8; SQLite uses one)\n"
+    "  --report-rate R       requests that store an event (reports, starts,\n"
+    "                        resumes) per second per client address (default 20;\n"
+    "                        429 beyond; 0: no limit)\n"
+    "  --report-burst N      ... of which at most N at once (default 40)\n"
     "  --quiet               no line per request on standard error\n"
     "  --help                show this text\n";
 
@@ -70,6 +81,7 @@ struct Options {
   std::string partsBaseUrl;
   std::string dashboardTokenFile;
   std::string signingKey;
+  int dbConnections = 8;
   HttpSettings http;
 };
 
@@ -152,6 +164,18 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--max-connections") {
       ok = ParseCount(value, 1, 1000000, number);
       http.maxConnections = static_cast<int>(number);
+    } else if (arg == "--store-timeout") {
+      ok = ParseCount(value, 10, 600000, number);
+      http.storeTimeoutMs = static_cast<int>(number);
+    } else if (arg == "--report-rate") {
+      ok = ParseCount(value, 0, 1000000, number);
+      http.reportRate = static_cast<double>(number);
+    } else if (arg == "--report-burst") {
+      ok = ParseCount(value, 1, 1000000, number);
+      http.reportBurst = static_cast<double>(number);
+    } else if (arg == "--db-connections") {
+      ok = ParseCount(value, 1, 1000, number);
+      options.dbConnections = static_cast<int>(number);
     } else if (arg == "--max-connections-per-client") {
       ok = ParseCount(value, 1, 1000000, number);
       http.maxConnectionsPerClient = static_cast<int>(number);
@@ -175,15 +199,6 @@ std::string HostPort(const std::string& address, int port) {
 bool IsDirectory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Every connection and every part being sent holds a descriptor.
-void RaiseDescriptorLimit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
 }
 
 // Checks the names and hashes every part before listening, so the first
@@ -242,7 +257,13 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
-  RaiseDescriptorLimit();
+
+  if (!RecvGateActive()) {
+    std::fprintf(stderr,
+                 "tovi-server: the request framing check is not in place (recv is not "
+                 "the server's own); refusing to start\n");
+    return 1;
+  }
 
   std::unique_ptr<CommFileSigner> signer;
   if (!options.signingKey.empty()) {
@@ -258,7 +279,32 @@ int main(int argc, char** argv) {
   if (!PrepareParts(options.parts, digests)) return 1;
 
   std::string error;
-  std::unique_ptr<EventStore> store = OpenEventStore(options.db, options.http.threads, error);
+  const bool postgres = IsPostgresConnectionString(options.db);
+  options.http.storeWorkers = postgres ? options.dbConnections : 1;
+  {
+    const DescriptorBudget budget = FitConnections(
+        RaiseDescriptorLimit(), options.http.maxConnections, options.http.threads,
+        // The dashboard reads through a connection of its own.
+        options.http.storeWorkers + (options.dashboardTokenFile.empty() ? 0 : 1), kRefusalSlots);
+    if (budget.lowered && budget.maxConnections < 16) {
+      std::fprintf(stderr,
+                   "tovi-server: the descriptor limit (%lld) leaves room for %d connections; "
+                   "raise it (ulimit -n)\n",
+                   static_cast<long long>(budget.limit), budget.maxConnections);
+      return 1;
+    }
+    if (budget.lowered) {
+      std::fprintf(stderr,
+                   "tovi-server: the descriptor limit (%lld) fits %d connections, not %d: "
+                   "--max-connections lowered to %d (raise the limit with ulimit -n or "
+                   "LimitNOFILE= to allow more)\n",
+                   static_cast<long long>(budget.limit), budget.maxConnections,
+                   options.http.maxConnections, budget.maxConnections);
+      options.http.maxConnections = budget.maxConnections;
+    }
+  }
+  std::unique_ptr<EventStore> store =
+      OpenEventStore(options.db, options.http.storeWorkers, options.http.storeTimeoutMs, error);
   if (!store) {
     std::fprintf(stderr, "tovi-server: cannot open the database: %s\n", error.c_str());
     return 1;

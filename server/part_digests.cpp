@@ -44,7 +44,8 @@ bool HashPartFile(const PartFile& file, std::string& hex) {
 
 bool PartDigests::Digest(const std::string& dir, const InstallerPart& part, std::string& hex) {
   auto fresh = [&part](const Entry& entry) {
-    return entry.size == part.size && entry.modifiedNs == part.modifiedNs;
+    return entry.size == part.size && entry.modifiedNs == part.modifiedNs &&
+           entry.changedNs == part.changedNs;
   };
   {
     std::lock_guard<std::mutex> guard(entriesLock_);
@@ -67,7 +68,7 @@ bool PartDigests::Digest(const std::string& dir, const InstallerPart& part, std:
   PartFile file;
   // The digest must belong to the size the listing announces.
   if (!file.Open(dir, part.name) || file.Size() != part.size ||
-      file.ModifiedNs() != part.modifiedNs) {
+      file.ModifiedNs() != part.modifiedNs || file.ChangedNs() != part.changedNs) {
     return false;
   }
   const auto began = std::chrono::steady_clock::now();
@@ -79,6 +80,6 @@ bool PartDigests::Digest(const std::string& dir, const InstallerPart& part, std:
     std::fflush(log_);
   }
   std::lock_guard<std::mutex> guard(entriesLock_);
-  entries_[part.name] = Entry{file.Size(), file.ModifiedNs(), hex};
+  entries_[part.name] = Entry{file.Size(), file.ModifiedNs(), file.ChangedNs(), hex};
   return true;
 }

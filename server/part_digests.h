@@ -1,6 +1,8 @@
 // SHA-256 digests of the installer parts, for the communication file. A part
-// is hashed once and the digest kept while its size and modification time
-// stay the same, so a part of several GiB is not read again per request.
+// is hashed once and the digest kept while its size, modification time and
+// change time stay the same (an in-place rewrite that puts the modification
+// time back still moves the change time), so a part of several GiB is not
+// read again per request.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +19,7 @@ class PartDigests {
   explicit PartDigests(std::FILE* log) : log_(log) {}
 
   // The digest of part inside dir as 64 lower-case hexadecimal digits. The
-  // part's size and modification time are those its listing gave. False
+  // part's size and times are those its listing gave. False
   // when the file cannot be read, or when it changed while it was read.
   // Safe to call from several threads; hashing runs one file at a time.
   [[nodiscard]] bool Digest(const std::string& dir, const InstallerPart& part, std::string& hex);
@@ -26,6 +28,7 @@ class PartDigests {
   struct Entry {
     int64_t size = 0;
     int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
     std::string hex;
   };
   std::FILE* log_;

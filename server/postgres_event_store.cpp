@@ -2,12 +2,19 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <vector>
+
+#include "server/throttled_log.h"
 
 namespace {
 
@@ -36,28 +43,86 @@ constexpr const char* kSchema =
     " bytes BIGINT,"
     " current_part INTEGER);"
     "CREATE INDEX IF NOT EXISTS events_by_machine ON events (mid, game, distributor, id);"
+    // /resume: one lookup in the rows that say where a download stands.
+    "CREATE INDEX IF NOT EXISTS events_progress ON events (mid, game, distributor, id)"
+    " WHERE event IN ('start', 'pause', 'update');"
     "COMMIT;";
 
 constexpr const char* kInsert =
     "INSERT INTO events (time, mid, game, distributor, event, bytes, current_part)"
     " VALUES ($1, $2, $3, $4, $5, $6, $7)";
 
+}  // namespace
+
 // A start begins a new download, so reports from before it do not count.
-constexpr const char* kLastReportedPart =
+const char* const kPostgresLastReportedPart =
     "SELECT event, current_part FROM events"
     " WHERE mid = $1 AND game = $2 AND distributor = $3"
     " AND event IN ('start', 'pause', 'update')"
     " ORDER BY id DESC LIMIT 1";
 
-Connection Connect(const std::string& conninfo, std::string& error) {
-  Connection connection(PQconnectdb(conninfo.c_str()));
-  if (!connection) {
-    error = "out of memory";
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a wait looks at the interrupt flag.
+constexpr auto kSlice = std::chrono::milliseconds(50);
+
+std::string ErrorOf(PGconn* connection) {
+  std::string error = connection ? PQerrorMessage(connection) : "out of memory";
+  while (!error.empty() && (error.back() == '\n' || error.back() == ' ')) error.pop_back();
+  return error.empty() ? "unknown error" : error;
+}
+
+// Waits until the connection's socket is ready for events, the deadline
+// passes or interrupted is set; true only in the first case.
+bool WaitSocket(PGconn* connection, short events, Clock::time_point deadline,
+                const std::atomic<bool>& interrupted) {
+  const int fd = PQsocket(connection);
+  if (fd < 0) return false;
+  for (;;) {
+    if (interrupted.load()) return false;
+    const auto now = Clock::now();
+    if (now >= deadline) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    const auto wait = left < kSlice ? left : std::chrono::milliseconds(kSlice);
+    pollfd entry{fd, events, 0};
+    const int ready = poll(&entry, 1, static_cast<int>(wait.count()) + 1);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+// Connects without blocking past the deadline. The statement time limit
+// goes to the server too, so that it gives up a statement that waits there
+// (a lock) by itself; keywords in conninfo override these.
+Connection Connect(const std::string& conninfo, int timeoutMs, Clock::time_point deadline,
+                   const std::atomic<bool>& interrupted, std::string& error) {
+  const std::string options = "-c statement_timeout=" + std::to_string(timeoutMs);
+  const std::string connectTimeout = std::to_string(timeoutMs < 2000 ? 2 : timeoutMs / 1000);
+  const char* keywords[] = {"connect_timeout", "options", "dbname", nullptr};
+  const char* values[] = {connectTimeout.c_str(), options.c_str(), conninfo.c_str(), nullptr};
+  Connection connection(PQconnectStartParams(keywords, values, 1));
+  if (!connection || PQstatus(connection.get()) == CONNECTION_BAD) {
+    error = ErrorOf(connection.get());
     return nullptr;
   }
-  if (PQstatus(connection.get()) != CONNECTION_OK) {
-    error = PQerrorMessage(connection.get());
-    while (!error.empty() && error.back() == '\n') error.pop_back();
+  PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+  for (;;) {
+    if (state == PGRES_POLLING_OK) break;
+    if (state == PGRES_POLLING_FAILED) {
+      error = ErrorOf(connection.get());
+      return nullptr;
+    }
+    if (!WaitSocket(connection.get(), state == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline,
+                    interrupted)) {
+      error = interrupted.load() ? "interrupted" : "no answer from the database in time";
+      return nullptr;
+    }
+    state = PQconnectPoll(connection.get());
+  }
+  if (PQsetnonblocking(connection.get(), 1) != 0) {
+    error = ErrorOf(connection.get());
     return nullptr;
   }
   return connection;
@@ -85,8 +150,11 @@ struct Parameters {
 
 class PostgresEventStore : public EventStore {
  public:
-  PostgresEventStore(std::string conninfo, int connections, Connection first)
-      : conninfo_(std::move(conninfo)), capacity_(connections > 0 ? connections : 1) {
+  PostgresEventStore(std::string conninfo, int connections, int timeoutMs, Connection first)
+      : conninfo_(std::move(conninfo)),
+        capacity_(connections > 0 ? connections : 1),
+        timeoutMs_(timeoutMs),
+        log_(stderr) {
     idle_.push_back(std::move(first));
     open_ = 1;
   }
@@ -111,7 +179,7 @@ class PostgresEventStore : public EventStore {
     p.Add(mid, true);
     p.Add(game);
     p.Add(distributor);
-    Result result = Run(kLastReportedPart, p);
+    Result result = Run(kPostgresLastReportedPart, p);
     if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK) return false;
     if (PQntuples(result.get()) == 0) return true;
     const std::string event = PQgetvalue(result.get(), 0, 0);
@@ -126,12 +194,22 @@ class PostgresEventStore : public EventStore {
     closed_ = true;
     idle_.clear();
     available_.notify_all();
+    log_.Flush();
+  }
+
+  void Interrupt() override {
+    interrupted_.store(true);
+    std::lock_guard<std::mutex> guard(lock_);
+    available_.notify_all();
   }
 
  private:
-  // Runs one statement on a pooled connection; once more on a fresh
-  // connection when the first was lost (a database restart).
+  // Runs one statement on a pooled connection, once more on a fresh one
+  // when the first was lost (a database restart), all within the time
+  // limit. A connection that did not answer in time is dropped: its state
+  // is unknown.
   Result Run(const char* sql, const Parameters& p) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
     std::vector<const char*> values;
     std::vector<int> lengths;
     std::vector<int> formats;
@@ -141,35 +219,80 @@ class PostgresEventStore : public EventStore {
       formats.push_back(p.binary[i] ? 1 : 0);
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-      Connection connection = Acquire();
+      Connection connection = Acquire(deadline);
       if (!connection) return nullptr;
-      Result result(PQexecParams(connection.get(), sql, static_cast<int>(values.size()), nullptr,
-                                 values.data(), lengths.data(), formats.data(), 0));
-      const bool lost = PQstatus(connection.get()) != CONNECTION_OK;
+      bool timedOut = false;
+      Result result = Execute(connection.get(), sql, values, lengths, formats, deadline, timedOut);
+      const bool lost = timedOut || PQstatus(connection.get()) != CONNECTION_OK;
+      if (!result || PQresultStatus(result.get()) == PGRES_FATAL_ERROR) {
+        log_.Report(std::string("database statement failed: ") +
+                    (timedOut ? (interrupted_.load() ? "interrupted"
+                                                     : "no answer from the database in time")
+                              : ErrorOf(connection.get())));
+      }
       Release(lost ? nullptr : std::move(connection));
-      if (!lost) return result;
+      if (!lost || timedOut) return result;
     }
     return nullptr;
   }
 
-  Connection Acquire() {
+  // Sends the statement and collects its result without blocking past the
+  // deadline; null with timedOut set when it did not come in time.
+  Result Execute(PGconn* connection, const char* sql, const std::vector<const char*>& values,
+                 const std::vector<int>& lengths, const std::vector<int>& formats,
+                 Clock::time_point deadline, bool& timedOut) {
+    if (PQsendQueryParams(connection, sql, static_cast<int>(values.size()), nullptr,
+                          values.data(), lengths.data(), formats.data(), 0) != 1) {
+      return nullptr;
+    }
+    for (;;) {
+      const int flushed = PQflush(connection);
+      if (flushed == 0) break;
+      if (flushed < 0) return nullptr;
+      if (!WaitSocket(connection, POLLOUT | POLLIN, deadline, interrupted_)) {
+        timedOut = true;
+        return nullptr;
+      }
+      if (PQconsumeInput(connection) != 1) return nullptr;
+    }
+    Result last;
+    for (;;) {
+      while (PQisBusy(connection)) {
+        if (!WaitSocket(connection, POLLIN, deadline, interrupted_)) {
+          timedOut = true;
+          return nullptr;
+        }
+        if (PQconsumeInput(connection) != 1) return last;
+      }
+      PGresult* next = PQgetResult(connection);
+      if (next == nullptr) return last;
+      last.reset(next);
+    }
+  }
+
+  // A pooled connection, or a new one while there are fewer than capacity;
+  // null when none comes before the deadline.
+  Connection Acquire(Clock::time_point deadline) {
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
-      if (closed_) return nullptr;
+      if (closed_ || interrupted_.load()) return nullptr;
       if (!idle_.empty()) {
         Connection connection = std::move(idle_.back());
         idle_.pop_back();
         return connection;
       }
       if (open_ < capacity_) break;
-      available_.wait(guard);
+      if (available_.wait_until(guard, deadline) == std::cv_status::timeout) {
+        log_.Report("no database connection became free in time");
+        return nullptr;
+      }
     }
     ++open_;
     guard.unlock();
     std::string error;
-    Connection connection = Connect(conninfo_, error);
+    Connection connection = Connect(conninfo_, timeoutMs_, deadline, interrupted_, error);
     if (!connection) {
-      std::fprintf(stderr, "tovi-server: database connection failed: %s\n", error.c_str());
+      log_.Report("database connection failed: " + error);
       Release(nullptr);
     }
     return connection;
@@ -188,6 +311,9 @@ class PostgresEventStore : public EventStore {
 
   const std::string conninfo_;
   const int capacity_;
+  const int timeoutMs_;
+  ThrottledLog log_;
+  std::atomic<bool> interrupted_{false};
   std::mutex lock_;
   std::condition_variable available_;
   std::vector<Connection> idle_;
@@ -198,14 +324,21 @@ class PostgresEventStore : public EventStore {
 }  // namespace
 
 std::unique_ptr<EventStore> OpenPostgresEventStore(const std::string& conninfo, int connections,
-                                                   std::string& error) {
-  Connection connection = Connect(conninfo, error);
+                                                   int timeoutMs, std::string& error) {
+  // Start-up may wait longer than a request would: the database may be
+  // starting too.
+  const std::atomic<bool> never{false};
+  const int startTimeoutMs = timeoutMs > 10000 ? timeoutMs : 10000;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(startTimeoutMs);
+  Connection connection = Connect(conninfo, startTimeoutMs, deadline, never, error);
   if (!connection) return nullptr;
+  PQsetnonblocking(connection.get(), 0);
   Result result(PQexec(connection.get(), kSchema));
   if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
-    error = PQerrorMessage(connection.get());
-    while (!error.empty() && error.back() == '\n') error.pop_back();
+    error = ErrorOf(connection.get());
     return nullptr;
   }
-  return std::make_unique<PostgresEventStore>(conninfo, connections, std::move(connection));
+  PQsetnonblocking(connection.get(), 1);
+  return std::make_unique<PostgresEventStore>(conninfo, connections, timeoutMs,
+                                              std::move(connection));
 }

@@ -8,6 +8,11 @@
 
 #include "server/event_store.h"
 
+// The statement /resume runs (for a test of its plan).
+extern const char* const kPostgresLastReportedPart;
+
 // connections: how many connections run queries at once (opened as needed).
+// Every call, waiting for a free connection included, ends within about
+// timeoutMs; the server is told the same statement_timeout.
 std::unique_ptr<EventStore> OpenPostgresEventStore(const std::string& conninfo, int connections,
-                                                   std::string& error);
+                                                   int timeoutMs, std::string& error);

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
@@ -146,7 +147,20 @@ bool PrepareDownloads(PGconn* connection, std::string& error) {
 class PostgresSummarySource : public SummarySource {
  public:
   PostgresSummarySource(std::string conninfo, Connection connection)
-      : conninfo_(std::move(conninfo)), connection_(std::move(connection)) {}
+      : conninfo_(std::move(conninfo)), connection_(std::move(connection)) {
+    KeepCancel();
+  }
+  ~PostgresSummarySource() override {
+    if (cancel_ != nullptr) PQfreeCancel(cancel_);
+  }
+
+  void Interrupt() override {
+    interrupted_.store(true);
+    // Asks the database to end the query running now, if any.
+    std::lock_guard<std::mutex> guard(cancelLock_);
+    char reason[256];
+    if (cancel_ != nullptr) PQcancel(cancel_, reason, sizeof reason);
+  }
 
   bool ReadRows(const SummaryPeriod& period, std::time_t now, SummaryRows& rows,
                 std::string& error) override {
@@ -199,9 +213,21 @@ class PostgresSummarySource : public SummarySource {
  private:
   // A connection lost (a database restart) is opened again before a query.
   bool Reconnect(std::string& error) {
+    if (interrupted_.load()) {
+      error = "the server is stopping";
+      return false;
+    }
     if (connection_ && PQstatus(connection_.get()) == CONNECTION_OK) return true;
     connection_ = Connect(conninfo_, error);
+    KeepCancel();
     return connection_ != nullptr;
+  }
+
+  // The cancel handle of the connection in use (under lock_).
+  void KeepCancel() {
+    std::lock_guard<std::mutex> guard(cancelLock_);
+    if (cancel_ != nullptr) PQfreeCancel(cancel_);
+    cancel_ = connection_ ? PQgetCancel(connection_.get()) : nullptr;
   }
 
   template <typename OnRow>
@@ -222,6 +248,9 @@ class PostgresSummarySource : public SummarySource {
   const std::string conninfo_;
   std::mutex lock_;
   Connection connection_;
+  std::mutex cancelLock_;
+  PGcancel* cancel_ = nullptr;  // cancelLock_
+  std::atomic<bool> interrupted_{false};
 };
 
 }  // namespace

@@ -1,12 +1,16 @@
 #include "server/routes.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "server/byte_range.h"
 #include "server/comm_file.h"
 #include "server/installer_files.h"
 #include "server/pages.h"
+#include "server/part_validators.h"
 #include "server/query_validation.h"
+#include "server/throttled_log.h"
 
 namespace {
 
@@ -17,6 +21,20 @@ HttpReply BodyReply(int status, const char* contentType, std::string body) {
   reply.status = status;
   reply.contentType = contentType;
   reply.body = std::move(body);
+  return reply;
+}
+
+// Errors about parts, which would otherwise repeat with every request.
+ThrottledLog& PartErrors() {
+  static ThrottledLog log(stderr);
+  return log;
+}
+
+// The store failed or gave up within its time bound: the client may try
+// again, as after any 503.
+HttpReply StoreFailure(const char* what) {
+  HttpReply reply = TextReply(503, std::string(what) + "; try again");
+  reply.headers.emplace_back("Retry-After", "1");
   return reply;
 }
 
@@ -60,6 +78,23 @@ bool ReadInstaller(const ServerContext& context, std::vector<InstallerPart>& par
     reply = TextReply(503, "no installer parts are available");
     return false;
   }
+  // A part that cannot be opened would be announced with a URL that fails:
+  // refused as a directory that cannot be read is, and named in the log.
+  for (const auto& part : parts) {
+    PartFile file;
+    errno = 0;
+    if (file.Open(context.partsDir, part.name)) continue;
+    const int error = errno;
+    if (error == EMFILE || error == ENFILE) {
+      reply = TextReply(503, "the server is busy; try again");
+    } else {
+      PartErrors().Report("cannot read part " + part.name + ": " +
+                          (error != 0 ? std::strerror(error) : "not a regular file"));
+      reply = TextReply(503, "the installer part " + part.name + " cannot be read");
+    }
+    reply.headers.emplace_back("Retry-After", "1");
+    return false;
+  }
   for (auto& part : parts) {
     if (!context.digests->Digest(context.partsDir, part, part.sha256)) {
       reply = TextReply(503, "the installer parts are changing; try again");
@@ -67,6 +102,19 @@ bool ReadInstaller(const ServerContext& context, std::vector<InstallerPart>& par
     }
   }
   return true;
+}
+
+// The communication file's answer, with its signature when the server signs
+// them; 500 when it cannot be signed.
+HttpReply CommFileReply(const ServerContext& context, std::string body) {
+  std::string signature;
+  if (context.signer != nullptr) {
+    signature = context.signer->Sign(body);
+    if (signature.empty()) return TextReply(500, "could not sign the communication file");
+  }
+  HttpReply answer = BodyReply(200, "application/json", std::move(body));
+  if (!signature.empty()) answer.headers.emplace_back(kSignatureHeader, std::move(signature));
+  return answer;
 }
 
 HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& request, bool resume) {
@@ -77,30 +125,41 @@ HttpReply AnswerCommFile(const ServerContext& context, const HttpRequest& reques
       !ReadInstaller(context, parts, reply)) {
     return reply;
   }
-  int64_t part = 0;
-  if (resume && !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
-    return TextReply(500, "could not read the event store");
-  }
-  const int32_t answered = ClampPartIndex(part, parts.size());
+  // The server's own address, never the client's Host: what one client sends
+  // must not change what others are told (a cache may keep the answer).
   const std::string base =
       context.partsBaseUrl.empty()
-          ? "http://" + HostForUrls(request.host, context.fallbackHost) + "/parts/"
+          ? "http://" + (request.local.empty() ? context.fallbackHost : request.local) + "/parts/"
           : context.partsBaseUrl;
-  std::string body = BuildCommFile(parts, answered, base);
-  if (body.empty()) return TextReply(500, "could not build the communication file");
-  std::string signature;
-  if (context.signer != nullptr) {
-    signature = context.signer->Sign(body);
-    if (signature.empty()) return TextReply(500, "could not sign the communication file");
+  const bool head = request.Head();
+  if (!resume && head) {
+    std::string body = BuildCommFile(parts, 0, base);
+    if (body.empty()) return TextReply(500, "could not build the communication file");
+    return CommFileReply(context, std::move(body));
   }
-  if (!request.Head()) {
-    StatsEvent event = EventOf(resume ? "resume" : "start", query);
-    if (resume) event.currentPart = answered;
-    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
-  }
-  HttpReply answer = BodyReply(200, "application/json", std::move(body));
-  if (!signature.empty()) answer.headers.emplace_back(kSignatureHeader, std::move(signature));
-  return answer;
+  // The store's part of the answer runs off the serving threads.
+  reply.storeWork = [&context, resume, head, query = std::move(query), parts = std::move(parts),
+                     base]() {
+    int64_t part = 0;
+    if (resume &&
+        !context.store->LastReportedPart(query.mid, query.game, query.distributor, part)) {
+      return StoreFailure("could not read the event store");
+    }
+    const int32_t answered = ClampPartIndex(part, parts.size());
+    std::string body = BuildCommFile(parts, answered, base);
+    if (body.empty()) return TextReply(500, "could not build the communication file");
+    // Signed before the event is stored: a file that cannot be signed is
+    // never answered, so nothing is recorded for it.
+    HttpReply answer = CommFileReply(context, std::move(body));
+    if (answer.status != 200) return answer;
+    if (!head) {
+      StatsEvent event = EventOf(resume ? "resume" : "start", query);
+      if (resume) event.currentPart = answered;
+      if (!context.store->Record(event)) return StoreFailure("could not record the event");
+    }
+    return answer;
+  };
+  return reply;
 }
 
 HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request, const char* name,
@@ -108,13 +167,15 @@ HttpReply AnswerReport(const ServerContext& context, const HttpRequest& request,
   HttpReply reply;
   StatsQuery query;
   if (!ReadStatsQuery(request, fields, query, reply)) return reply;
-  if (!request.Head()) {
-    StatsEvent event = EventOf(name, query);
-    event.bytes = query.bytes;
-    if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
-    if (!context.store->Record(event)) return TextReply(500, "could not record the event");
-  }
-  return TextReply(200, "OK");
+  if (request.Head()) return TextReply(200, "OK");
+  StatsEvent event = EventOf(name, query);
+  event.bytes = query.bytes;
+  if (fields == StatsFields::kMachineBytesPart) event.currentPart = query.currentPart;
+  reply.storeWork = [&context, event = std::move(event)]() {
+    if (!context.store->Record(event)) return StoreFailure("could not record the event");
+    return TextReply(200, "OK");
+  };
+  return reply;
 }
 
 HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
@@ -124,9 +185,24 @@ HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
     return TextReply(403, "forbidden: only files of the parts directory are served");
   }
   PartFile file;
-  if (!file.Open(context.partsDir, name)) return TextReply(404, "not found");
+  errno = 0;
+  if (!file.Open(context.partsDir, name)) {
+    // Out of descriptors is not "no such part".
+    if (errno == EMFILE || errno == ENFILE) {
+      HttpReply reply = TextReply(503, "the server is busy; try again");
+      reply.headers.emplace_back("Retry-After", "1");
+      return reply;
+    }
+    return TextReply(404, "not found");
+  }
   const int64_t size = file.Size();
-  const ByteRange range = ResolveRange(request.range, size);
+  const std::string etag = PartEntityTag(file);
+  const std::string lastModified = HttpDate(file.ModifiedNs() / 1000000000);
+  // A range of another version of the part would be spliced into the
+  // client's copy: on an If-Range mismatch the whole part goes out.
+  const ByteRange range = IfRangeAllowsRange(request.ifRange, etag, lastModified)
+                              ? ResolveRange(request.range, size)
+                              : ByteRange{};
   if (range.kind == RangeKind::kUnsatisfiable) {
     HttpReply reply = TextReply(416, "range not satisfiable");
     reply.headers.emplace_back("Accept-Ranges", "bytes");
@@ -137,6 +213,8 @@ HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
   reply.status = 200;
   reply.contentType = "application/octet-stream";
   reply.headers.emplace_back("Accept-Ranges", "bytes");
+  reply.headers.emplace_back("ETag", etag);
+  reply.headers.emplace_back("Last-Modified", lastModified);
   reply.fileOffset = 0;
   reply.fileLength = size;
   if (range.kind == RangeKind::kPart) {
@@ -158,16 +236,6 @@ HttpReply TextReply(int status, const std::string& text) {
   reply.status = status;
   reply.body = text + "\n";
   return reply;
-}
-
-std::string HostForUrls(const std::string& header, const std::string& fallback) {
-  if (header.empty() || header.size() > 255) return fallback;
-  for (char c : header) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-    if (!ok) return fallback;
-  }
-  return header;
 }
 
 HttpReply Route(const ServerContext& context, const HttpRequest& request) {

@@ -15,7 +15,7 @@ struct ServerContext {
   std::string partsDir;
   EventStore* store = nullptr;
   PartDigests* digests = nullptr;
-  // host[:port] for part URLs when a request carries no usable Host header.
+  // host:port for part URLs when the connection's own address is unknown.
   std::string fallbackHost;
   // When not empty, part URLs are this base followed by the part's name, and
   // the parts themselves are not served here.
@@ -32,7 +32,3 @@ HttpReply Route(const ServerContext& context, const HttpRequest& request);
 
 // A plain-text answer ("text" and a newline).
 HttpReply TextReply(int status, const std::string& text);
-
-// The Host header when it is a plain host[:port] (letters, digits, '.', '-',
-// ':', '[' and ']', at most 255 bytes); otherwise fallback.
-std::string HostForUrls(const std::string& header, const std::string& fallback);

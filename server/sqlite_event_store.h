@@ -7,4 +7,9 @@
 
 #include "server/event_store.h"
 
-std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, std::string& error);
+// The statement /resume runs (for a test of its plan).
+extern const char* const kSqliteLastReportedPart;
+
+// Every call waits at most timeoutMs for a lock another process holds.
+std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int timeoutMs,
+                                                 std::string& error);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <mutex>
 
 #include "server/summary_period.h"
@@ -45,11 +46,12 @@ std::optional<int64_t> Number(sqlite3_stmt* s, int column) {
 
 class SqliteSummarySource : public SummarySource {
  public:
-  explicit SqliteSummarySource(Database db) : db_(std::move(db)) {}
+  explicit SqliteSummarySource(Database db) : db_(std::move(db)), raw_(db_.get()) {}
 
   bool ReadRows(const SummaryPeriod& period, std::time_t now, SummaryRows& rows,
                 std::string& error) override {
     std::lock_guard<std::mutex> guard(lock_);
+    if (Interrupted(error)) return false;
     const std::string end = DayAfter(period.to);
     const std::string since = TimeText(now - kActiveWindowSeconds);
     // One read transaction: every figure from the same moment.
@@ -74,6 +76,7 @@ class SqliteSummarySource : public SummarySource {
   bool ReadEvents(const SummaryPeriod& period, EventCursor& cursor, int limit,
                   std::vector<EventLine>& lines, std::string& error) override {
     std::lock_guard<std::mutex> guard(lock_);
+    if (Interrupted(error)) return false;
     Statement statement = Prepare(summary_sql::kEvents, error);
     if (!statement) return false;
     sqlite3_stmt* s = statement.get();
@@ -105,7 +108,20 @@ class SqliteSummarySource : public SummarySource {
     return true;
   }
 
+  void Interrupt() override {
+    interrupted_.store(true);
+    // Safe from any thread while the connection is open; a statement
+    // running now stops at its next step.
+    sqlite3_interrupt(raw_);
+  }
+
  private:
+  bool Interrupted(std::string& error) {
+    if (!interrupted_.load()) return false;
+    error = "the server is stopping";
+    return true;
+  }
+
   Statement Prepare(const std::string& sql, std::string& error) {
     sqlite3_stmt* raw = nullptr;
     const std::string text = ForSqlite(sql);
@@ -151,6 +167,8 @@ class SqliteSummarySource : public SummarySource {
 
   std::mutex lock_;
   Database db_;
+  sqlite3* const raw_;  // for Interrupt, which takes no lock
+  std::atomic<bool> interrupted_{false};
 };
 
 bool Run(sqlite3* db, const std::string& sql, std::string& error) {

@@ -8,8 +8,9 @@
 // itself as each event is inserted, whoever inserts it. The figures of a
 // period then read that table instead of every event.
 //
-// Callers: the dashboard routes, on the HTTP worker threads; one call at a
-// time per source (the source serialises them).
+// Callers: the dashboard's work, on the HTTP engine's store thread for the
+// publisher's reads; one call at a time per source (the source serialises
+// them).
 #pragma once
 
 #include <cstdint>
@@ -52,6 +53,10 @@ class SummarySource {
   // the last one returned. Fewer than limit: the period has no more.
   [[nodiscard]] virtual bool ReadEvents(const SummaryPeriod& period, EventCursor& cursor, int limit,
                                         std::vector<EventLine>& lines, std::string& error) = 0;
+
+  // For the server's stop, from another thread: a call in progress ends soon
+  // with false, and so does every later one.
+  virtual void Interrupt() = 0;
 };
 
 // Opens the source for db (an SQLite path or a PostgreSQL connection string,

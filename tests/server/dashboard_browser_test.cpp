@@ -133,7 +133,7 @@ TEST_F(DashboardBrowserTest, ThePageCarriesTheFiguresAndDrawsItsCharts) {
   const std::string db = box_.Path("events.sqlite3");
   {
     std::string error;
-    auto store = OpenEventStore(db, 1, error);
+    auto store = OpenEventStore(db, 1, 5000, error);
     ASSERT_TRUE(store) << error;
     store->Close();
   }

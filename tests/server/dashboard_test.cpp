@@ -208,7 +208,7 @@ TEST(DashboardExport, ALargePeriodComesWholeInPagesAndStopsAtTheLimit) {
   const std::string db = box.Path("events.sqlite3");
   {
     std::string error;
-    auto store = OpenEventStore(db, 1, error);
+    auto store = OpenEventStore(db, 1, 5000, error);
     ASSERT_TRUE(store) << error;
     store->Close();
   }
@@ -250,6 +250,28 @@ TEST(DashboardExport, ALargePeriodComesWholeInPagesAndStopsAtTheLimit) {
     }
     EXPECT_EQ(lines, c.events);
   }
+}
+
+TEST(DashboardReads, AreNotCountedAsReports) {
+  // Reports are limited per address; the publisher reading the dashboard
+  // from that address is not a report and spends none of its allowance.
+  Sandbox box;
+  std::filesystem::create_directories(box.Path("parts"));
+  box.Write("parts/ToviSetup.exe", Pattern(1000, 0));
+  box.Write("token", std::string(kToken) + "\n");
+  ServerProcess server;
+  ASSERT_TRUE(server.Start(
+      {"--port", "0", "--parts", box.Path("parts"), "--db", box.Path("events.sqlite3"),
+       "--dashboard-token-file", box.Path("token"), "--report-rate", "1", "--report-burst", "2"},
+      box.Path("server.log")));
+  for (int round = 0; round < 3; ++round) {
+    for (const char* target : {"/dashboard", "/api/summary", "/api/events.csv"}) {
+      EXPECT_EQ(HttpGet(server.Url(target), {kBearer}).status, 200) << target;
+    }
+  }
+  const std::string report = "/update?mid=m&game=29&distributor=0&bytes=1&current_part=0";
+  EXPECT_EQ(HttpGet(server.Url(report)).status, 200);
+  EXPECT_EQ(HttpGet(server.Url(report)).status, 200);
 }
 
 TEST(DashboardOff, WithoutATokenFileThePathsDoNotExist) {

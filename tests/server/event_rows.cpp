@@ -60,7 +60,8 @@ bool InsertSqlite(const std::string& db, const std::vector<Row>& rows) {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(c.get(), sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return false;
     sqlite3_bind_text(s, 1, row.time.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(s, 2, row.mid.data(), static_cast<int>(row.mid.size()), SQLITE_TRANSIENT);
+    // The identifier as the server stores it: a BLOB.
+    sqlite3_bind_blob(s, 2, row.mid.data(), static_cast<int>(row.mid.size()), SQLITE_TRANSIENT);
     sqlite3_bind_text(s, 3, row.event.c_str(), -1, SQLITE_TRANSIENT);
     if (row.part) sqlite3_bind_int64(s, 4, *row.part);
     const int step = sqlite3_step(s);

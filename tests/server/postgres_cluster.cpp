@@ -8,7 +8,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace {
@@ -154,6 +158,33 @@ std::string PostgresCluster::NewDatabase() {
   Result created(PQexec(admin.get(), ("CREATE DATABASE " + name).c_str()));
   if (PQresultStatus(created.get()) != PGRES_COMMAND_OK) return "";
   return base + name;
+}
+
+bool PostgresCluster::SignalAll(int signal) {
+  if (!available_) return false;
+  std::ifstream pidFile(dataDir_ + "/postmaster.pid");
+  long postmaster = 0;
+  if (!(pidFile >> postmaster) || postmaster <= 0) return false;
+  std::vector<pid_t> pids = {static_cast<pid_t>(postmaster)};
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (comm) state ppid ...": comm may hold blanks, so read after ')'.
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long parent = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) == 2 &&
+        parent == postmaster) {
+      pids.push_back(static_cast<pid_t>(std::atol(name.c_str())));
+    }
+  }
+  bool any = false;
+  for (pid_t pid : pids) any = kill(pid, signal) == 0 || any;
+  return any;
 }
 
 std::vector<EventRow> ReadPostgresEvents(const std::string& conninfo) {

@@ -25,6 +25,11 @@ class PostgresCluster {
   // on failure.
   std::string NewDatabase();
 
+  // Sends signal (SIGSTOP: the database hangs; SIGCONT: it goes on) to the
+  // cluster's postmaster and every process it started. False when there
+  // was none to signal.
+  bool SignalAll(int signal);
+
  private:
   PostgresCluster();
   bool Run(const std::vector<std::string>& args, bool asClusterOwner);

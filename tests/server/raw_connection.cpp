@@ -32,13 +32,22 @@ void RawConnection::Close() {
   fd_ = -1;
 }
 
-bool RawConnection::Connect(const std::string& address, int receiveBuffer) {
+bool RawConnection::Connect(const std::string& address, int receiveBuffer,
+                            const std::string& source) {
   const size_t colon = address.rfind(':');
   if (colon == std::string::npos) return false;
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return false;
   if (receiveBuffer > 0) {
     setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
+  if (!source.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (inet_pton(AF_INET, source.c_str(), &local.sin_addr) != 1 ||
+        bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      return false;
+    }
   }
   sockaddr_in peer{};
   peer.sin_family = AF_INET;
@@ -101,6 +110,29 @@ RawResponse RawConnection::Read(std::chrono::milliseconds limit, bool head) {
   response.body = pending_.substr(end + 4, length);
   pending_.erase(0, end + 4 + length);
   if (statusLine.size() >= 12) response.status = std::atoi(statusLine.c_str() + 9);
+  return response;
+}
+
+RawResponse RawConnection::ReadHeader(std::chrono::milliseconds limit) {
+  const auto deadline = Clock::now() + limit;
+  RawResponse response;
+  size_t end = 0;
+  while ((end = pending_.find("\r\n\r\n")) == std::string::npos) {
+    if (!Fill(deadline)) return response;
+  }
+  const std::string header = pending_.substr(0, end + 2);
+  pending_.erase(0, end + 4);
+  for (size_t at = header.find("\r\n") + 2; at < header.size();) {
+    const size_t next = header.find("\r\n", at);
+    const std::string line = header.substr(at, next - at);
+    at = next + 2;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    response.headers[Lower(line.substr(0, colon))] = value;
+  }
+  if (header.size() >= 12) response.status = std::atoi(header.c_str() + 9);
   return response;
 }
 

@@ -26,13 +26,18 @@ class RawConnection {
   RawConnection& operator=(const RawConnection&) = delete;
 
   // Connects to "127.0.0.1:PORT". receiveBuffer > 0 shrinks the socket's
-  // receive buffer first (a slow reader).
-  [[nodiscard]] bool Connect(const std::string& address, int receiveBuffer = 0);
+  // receive buffer first (a slow reader); source, when given, is the local
+  // address to connect from (another loopback address is another client).
+  [[nodiscard]] bool Connect(const std::string& address, int receiveBuffer = 0,
+                             const std::string& source = "");
   // Sends all of data within 10 s; false when the peer is gone.
   [[nodiscard]] bool Send(const std::string& data);
   // Reads one response (Content-Length framed; a HEAD answer has no body
   // whatever its length says).
   RawResponse Read(std::chrono::milliseconds limit, bool head = false);
+  // Reads only the status line and header of a response (its body, if any,
+  // stays unread): for a client that stops reading.
+  RawResponse ReadHeader(std::chrono::milliseconds limit);
   // True when the server closed the connection within limit.
   bool ClosedWithin(std::chrono::milliseconds limit);
   void Close();

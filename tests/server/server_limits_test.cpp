@@ -168,10 +168,12 @@ TEST_F(ServerLimitsTest, OversizedRequestsAreRefusedWithTheirStatus) {
   const std::string bigHeader = "X-Big: " + std::string(9000, 'b') + "\r\n";
   const std::string longTarget = Update(std::string(5000, 'u'), 1);
   const Case kCases[] = {
-      {"header lines", "GET " + Update("h", 1) + " HTTP/1.1\r\n" + manyHeaders + "\r\n", 431},
-      {"header bytes", "GET " + Update("h", 1) + " HTTP/1.1\r\n" + bigHeader + "\r\n", 431},
+      {"header lines", "GET " + Update("h", 1) + " HTTP/1.1\r\nHost: x\r\n" + manyHeaders + "\r\n",
+       431},
+      {"header bytes", "GET " + Update("h", 1) + " HTTP/1.1\r\nHost: x\r\n" + bigHeader + "\r\n", 431},
       {"target", GetRequest(longTarget), 414},
-      {"method", "POST " + Update("h", 1) + " HTTP/1.1\r\nContent-Length: 0\r\n\r\n", 405},
+      {"method", "POST " + Update("h", 1) + " HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n",
+       405},
   };
   for (const auto& c : kCases) {
     auto connection = Connect();

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +15,8 @@ namespace {
 constexpr auto kLimit = std::chrono::seconds(10);
 constexpr const char* kListening = "tovi-server listening on ";
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& logPath, int& readFd) {
+pid_t Spawn(const std::vector<std::string>& args, const std::string& logPath, int& readFd,
+            int descriptorLimit = 0, int uid = -1, int gid = -1) {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
   const pid_t pid = fork();
@@ -23,6 +26,12 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& logPath, in
     if (log >= 0) dup2(log, STDERR_FILENO);
     const int null = open("/dev/null", O_RDONLY);
     if (null >= 0) dup2(null, STDIN_FILENO);
+    if (descriptorLimit > 0) {
+      const rlimit limit{static_cast<rlim_t>(descriptorLimit), static_cast<rlim_t>(descriptorLimit)};
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (gid >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(gid)) != 0)) _exit(126);
+    if (uid >= 0 && setuid(static_cast<uid_t>(uid)) != 0) _exit(126);
     std::vector<char*> argv;
     std::string path = TOVI_SERVER_PATH;
     argv.push_back(path.data());
@@ -82,7 +91,7 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::Start(const std::vector<std::string>& args, const std::string& logPath) {
-  pid_ = Spawn(args, logPath, stdoutFd_);
+  pid_ = Spawn(args, logPath, stdoutFd_, descriptorLimit_, uid_, gid_);
   if (pid_ < 0) return false;
   std::string line = ReadLine(stdoutFd_, std::chrono::steady_clock::now() + kLimit, false);
   if (line.rfind(kListening, 0) != 0 || line.back() != '\n') return false;

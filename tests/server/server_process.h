@@ -19,6 +19,17 @@ class ServerProcess {
   // waits up to 10 s for its listening line. False when it does not come.
   [[nodiscard]] bool Start(const std::vector<std::string>& args, const std::string& logPath);
 
+  // Starts later servers with this descriptor limit, soft and hard (0: the
+  // test's own).
+  void SetDescriptorLimit(int limit) { descriptorLimit_ = limit; }
+
+  // Starts later servers as this user and group (a test run as root needs
+  // an unprivileged server to meet a file it may not read or write).
+  void RunAs(uid_t uid, gid_t gid) {
+    uid_ = static_cast<int>(uid);
+    gid_ = static_cast<int>(gid);
+  }
+
   // "127.0.0.1:PORT" from the listening line.
   const std::string& Address() const { return address_; }
   std::string Url(const std::string& target) const { return "http://" + address_ + target; }
@@ -30,6 +41,9 @@ class ServerProcess {
 
  private:
   pid_t pid_ = -1;
+  int descriptorLimit_ = 0;
+  int uid_ = -1;
+  int gid_ = -1;
   int stdoutFd_ = -1;
   std::string address_;
 };

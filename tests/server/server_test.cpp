@@ -219,22 +219,17 @@ TEST_F(ServerTest, StartListsThePartsInOrder) {
     EXPECT_EQ(JsonText(json.get(), key.c_str()), Sha256Sum(box_.Path("parts/") + kNames[i])) << key;
   }
 
-  // The URLs follow the Host the client used; a Host that is no plain
-  // host[:port] falls back to the listening address.
+  // The URLs name the server's own address whatever Host the client sends.
   json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: tovi.example:8101"}).body);
   ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "url_0"), "http://tovi.example:8101/parts/ToviSetup.exe");
-  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: a\"b/c"}).body);
-  ASSERT_TRUE(json);
   EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
-  // A host name has at most 255 characters.
-  const std::string longest = std::string(250, 'h') + ":8101";
-  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: " + longest}).body);
-  ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "url_0"), "http://" + longest + "/parts/ToviSetup.exe");
-  json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: h" + longest}).body);
-  ASSERT_TRUE(json);
-  EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe");
+  // Whatever its length: 255 characters, the longest host name, and one more.
+  for (const size_t length : {255u, 256u}) {
+    const std::string host = std::string(length - 5, 'h') + ":8101";
+    json = ParseJson(Get("/start?mid=m1" + kMachine, {"Host: " + host}).body);
+    ASSERT_TRUE(json) << length;
+    EXPECT_EQ(JsonText(json.get(), "url_0"), base + "ToviSetup.exe") << length;
+  }
 }
 
 TEST_F(ServerTest, DigestsAreKeptUntilAPartChanges) {

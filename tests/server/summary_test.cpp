@@ -3,6 +3,7 @@
 // kept up as events arrive. Each expected figure is worked out by hand in
 // the comments beside the table.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <memory>
 #include <optional>
@@ -139,7 +140,7 @@ class SummaryStoreTest : public testing::TestWithParam<Param> {
       db_ = box_.Path("events.sqlite3");
     }
     std::string error;
-    store_ = OpenEventStore(db_, 2, error);
+    store_ = OpenEventStore(db_, 2, 5000, error);
     ASSERT_TRUE(store_) << error;
   }
   void TearDown() override {
@@ -277,6 +278,59 @@ INSTANTIATE_TEST_SUITE_P(Stores, SummaryStoreTest,
                                          Param{Store::kPostgres, Fill::kFromStoredEvents},
                                          Param{Store::kPostgres, Fill::kAsEventsArrive}),
                          ParamName);
+
+// The one number sql answers on the SQLite file db; -1 when it fails.
+int64_t SqliteCount(const std::string& db, const char* sql) {
+  sqlite3* raw = nullptr;
+  sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> c(raw, sqlite3_close);
+  sqlite3_stmt* s = nullptr;
+  int64_t count = -1;
+  if (sqlite3_prepare_v2(c.get(), sql, -1, &s, nullptr) == SQLITE_OK &&
+      sqlite3_step(s) == SQLITE_ROW) {
+    count = sqlite3_column_int64(s, 0);
+  }
+  sqlite3_finalize(s);
+  return count;
+}
+
+TEST(SummaryOfAMigratedStore, TextIdentifiersBecomeBlobsInTheDownloadsToo) {
+  // A database of a server that stored the identifier as TEXT, with the
+  // dashboard on: downloads table and triggers made on TEXT identifiers.
+  Sandbox box;
+  const std::string db = box.Path("old.sqlite3");
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+  const int made = sqlite3_exec(
+      raw,
+      "CREATE TABLE events (id INTEGER PRIMARY KEY, time TEXT NOT NULL, mid TEXT NOT NULL,"
+      " game TEXT NOT NULL, distributor TEXT NOT NULL, event TEXT NOT NULL, bytes INTEGER,"
+      " current_part INTEGER)",
+      nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  ASSERT_EQ(made, SQLITE_OK);
+  const std::vector<Row> first(kTable.begin(), kTable.begin() + 12);
+  const std::vector<Row> rest(kTable.begin() + 12, kTable.end());
+  ASSERT_TRUE(InsertEventRows(db, first));
+  ASSERT_TRUE(ExecSql(db, "UPDATE events SET mid = CAST(mid AS TEXT)"));
+  std::string error;
+  ASSERT_TRUE(OpenSummarySource(db, error)) << error;
+  ASSERT_EQ(SqliteCount(db, "SELECT count(*) FROM downloads WHERE typeof(mid) = 'text'"), 3);
+
+  // The server starts again: the identifiers become BLOBs, and the events
+  // that follow carry BLOBs; A's finish must still end the download A began
+  // before, B's updates must follow B's start.
+  auto store = OpenEventStore(db, 1, 5000, error);
+  ASSERT_TRUE(store) << error;
+  ASSERT_TRUE(InsertEventRows(db, rest));
+  auto source = OpenSummarySource(db, error);
+  ASSERT_TRUE(source) << error;
+  DashboardSummary summary;
+  ASSERT_TRUE(ReadSummary(*source, {"2026-12-08", kNow}, kNowSeconds, summary, error)) << error;
+  ExpectHandFigures(summary);
+  EXPECT_EQ(SqliteCount(db, "SELECT count(*) FROM downloads WHERE typeof(mid) <> 'blob'"), 0);
+  store->Close();
+}
 
 TEST(SummaryFigures, MedianAndNinetiethPercentile) {
   const struct {
