@@ -1,7 +1,6 @@
 #include "server/postgres_event_store.h"
 
 #include <libpq-fe.h>
-
 #include <poll.h>
 
 #include <atomic>
@@ -14,19 +13,13 @@
 #include <optional>
 #include <vector>
 
+#include "server/postgres_handles.h"
 #include "server/throttled_log.h"
 
 namespace {
 
-struct ConnectionCloser {
-  void operator()(PGconn* connection) const { PQfinish(connection); }
-};
-using Connection = std::unique_ptr<PGconn, ConnectionCloser>;
-
-struct ResultClear {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using Result = std::unique_ptr<PGresult, ResultClear>;
+using Connection = PgConnection;
+using Result = PgResult;
 
 // Creating the table from two servers at once can fail on the catalogue's
 // unique keys, so creation is serialised by a transaction-wide lock.
@@ -241,8 +234,8 @@ class PostgresEventStore : public EventStore {
   Result Execute(PGconn* connection, const char* sql, const std::vector<const char*>& values,
                  const std::vector<int>& lengths, const std::vector<int>& formats,
                  Clock::time_point deadline, bool& timedOut) {
-    if (PQsendQueryParams(connection, sql, static_cast<int>(values.size()), nullptr,
-                          values.data(), lengths.data(), formats.data(), 0) != 1) {
+    if (PQsendQueryParams(connection, sql, static_cast<int>(values.size()), nullptr, values.data(),
+                          lengths.data(), formats.data(), 0) != 1) {
       return nullptr;
     }
     for (;;) {

@@ -6,20 +6,14 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "server/postgres_handles.h"
 #include "server/summary_period.h"
 #include "server/summary_sql.h"
 
 namespace {
 
-struct ConnectionCloser {
-  void operator()(PGconn* connection) const { PQfinish(connection); }
-};
-using Connection = std::unique_ptr<PGconn, ConnectionCloser>;
-
-struct ResultClear {
-  void operator()(PGresult* result) const { PQclear(result); }
-};
-using Result = std::unique_ptr<PGresult, ResultClear>;
+using Connection = PgConnection;
+using Result = PgResult;
 
 constexpr const char* kDurationMs =
     "round(EXTRACT(EPOCH FROM (f.time::timestamptz - s.time::timestamptz)) * 1000)::bigint";

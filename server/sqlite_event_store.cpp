@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "server/sqlite_handles.h"
+
 // A start begins a new download, so reports from before it do not count.
 const char* const kSqliteLastReportedPart =
     "SELECT event, current_part FROM events"
@@ -16,15 +18,8 @@ const char* const kSqliteLastReportedPart =
 
 namespace {
 
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-struct DatabaseCloser {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+using Statement = SqliteStatement;
+using Database = SqliteDatabase;
 
 Statement Prepare(sqlite3* db, const char* sql) {
   sqlite3_stmt* raw = nullptr;
@@ -251,8 +246,8 @@ std::unique_ptr<EventStore> OpenSqliteEventStore(const std::string& path, int ti
     sqlite3_exec(db.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
     if (sqlite3_db_readonly(db.get(), "main") == 1 || code == SQLITE_READONLY ||
         code == SQLITE_CANTOPEN || code == SQLITE_PERM) {
-      error = path + " can only be read (check the file's and its directory's permissions): " +
-              error;
+      error =
+          path + " can only be read (check the file's and its directory's permissions): " + error;
     }
     return nullptr;
   }

@@ -5,20 +5,14 @@
 #include <atomic>
 #include <mutex>
 
+#include "server/sqlite_handles.h"
 #include "server/summary_period.h"
 #include "server/summary_sql.h"
 
 namespace {
 
-struct StatementFinalizer {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-struct DatabaseCloser {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+using Statement = SqliteStatement;
+using Database = SqliteDatabase;
 
 constexpr const char* kDurationMs =
     "CAST(round((julianday(f.time) - julianday(s.time)) * 86400000.0) AS INTEGER)";
