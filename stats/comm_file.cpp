@@ -43,7 +43,7 @@ bool FetchCommFile(const std::string& url, std::string* bytes) {
   // A try that failed may have left part of an answer behind; each one
   // starts from an empty file.
   std::string signature;
-  const auto attempt = [&path, &url, &signature](bool /*fromScratch*/) {
+  const auto attempt = [&](bool /*fromScratch*/) {
     if (FileExists(path)) (void)RemoveFile(path);
     signature.clear();
     return DownloadFileUpTo(path, url, kMaxCommFileBytes, &signature);

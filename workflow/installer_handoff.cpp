@@ -35,7 +35,8 @@ bool RenamePartialFiles(std::string* setupPath) {
       }
     }
     if (final.empty()) {
-      LogFormat("part %zu: %s could not be renamed\n", i, partial.c_str());
+      LogFormat("part %llu: %s could not be renamed\n", static_cast<unsigned long long>(i),
+                partial.c_str());
       return false;
     }
     if (i == 0 && setupPath != nullptr) *setupPath = final;

@@ -23,7 +23,8 @@ std::string LowerCase(std::string text) {
 }
 
 bool Refuse(size_t part, const std::string& path, const std::string& reason) {
-  LogFormat("part %zu not ready: %s: %s\n", part, path.c_str(), reason.c_str());
+  LogFormat("part %llu not ready: %s: %s\n", static_cast<unsigned long long>(part), path.c_str(),
+            reason.c_str());
   return false;
 }
 

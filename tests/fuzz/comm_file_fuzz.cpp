@@ -73,15 +73,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(plan.resumeOffset == 0);
   }
 
-  // The resume path reads the same lists, then measures the partial file of
-  // the part to continue with. That file is made here first (the size query
-  // waits for a file that is missing), 5 bytes for part 0's file given on
-  // the command line, 7 for a later part's.
+  // The resume path reads the same lists, then measures the partial file the
+  // transfer of the part to continue with will write (for part 0 too, not
+  // the file named on the command line). That file is made here first (the
+  // size query waits for a file that is missing), 5 bytes for part 0's, 7 for
+  // a later part's.
   const int32_t current = plan.currentPart;
   const int32_t count = plan.partCount;
   const bool named = started && current > 0 && current < count;
   const std::string resumeFile = box.Path("part0.q9tovi");
-  const std::string measured = named ? plan.partialPaths[static_cast<size_t>(current)] : resumeFile;
+  const std::string measured = started && current >= 0 && current < count
+                                   ? plan.partialPaths[static_cast<size_t>(current)]
+                                   : resumeFile;
   const size_t expectedOffset = named ? 7 : 5;
   if (started && WriteFile(measured, "0123456", expectedOffset)) {
     ResetDownloadRecordsForTesting();

@@ -10,6 +10,7 @@
 #include "support/http_fixture.h"
 #include "support/sandbox.h"
 #include "support/stand_in_window.h"
+#include "transfer/transfer_pause.h"
 #include "transfer/transfer_state.h"
 #include "ui/recording_view.h"
 #include "ui/status_display.h"
@@ -35,6 +36,9 @@ class TaskbarProgressTest : public testing::Test {
   void SetUp() override {
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
+    // PAUSAR holds the download for the rest of the process; the next test
+    // in this process starts without it.
+    ReleaseTransferPauseForTesting();
     ResetStatusDisplayForTesting();
     ResetTaskbarProgressForTesting();
     StartSignal = false;
@@ -50,6 +54,7 @@ class TaskbarProgressTest : public testing::Test {
     SetUiControllerWorld(nullptr);
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
+    ReleaseTransferPauseForTesting();
     StartSignal = false;
   }
   // A report of the transfer thread as the controller takes it.

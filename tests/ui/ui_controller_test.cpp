@@ -42,6 +42,7 @@ class UiControllerTest : public testing::Test {
     TheUiState.ResetForTesting();
     ResetDownloadRecordsForTesting();
     ResetStatusDisplayForTesting();
+    ReleaseTransferPauseForTesting();
     StartSignal = false;
     FakeWorld::desktop = sandbox_.Dir();
     FakeWorld::exits = 0;
