@@ -5,22 +5,11 @@
 #include "server/csv_export.h"
 #include "server/dashboard_page.h"
 #include "server/query_validation.h"
+#include "server/routes.h"
 #include "server/summary_json.h"
 #include "server/summary_period.h"
 
 namespace {
-
-HttpReply Reply(int status, const char* contentType, std::string body) {
-  HttpReply reply;
-  reply.status = status;
-  reply.contentType = contentType;
-  reply.body = std::move(body);
-  return reply;
-}
-
-HttpReply Text(int status, const std::string& text) {
-  return Reply(status, "text/plain; charset=utf-8", text + "\n");
-}
 
 // The figures and events are the publisher's business: never kept by a
 // browser or a proxy, never framed or sniffed into something else.
@@ -50,12 +39,12 @@ HttpReply Figures(const DashboardContext& context, const std::string& path,
   DashboardSummary summary;
   if (!ReadSummary(*context.source, period, now, summary, error)) {
     std::fprintf(stderr, "tovi-server: the summary failed: %s\n", error.c_str());
-    return Text(500, "could not read the event store");
+    return TextReply(500, "could not read the event store");
   }
   if (path == "/api/summary") {
-    return Reply(200, "application/json", SummaryJson(summary));
+    return BodyReply(200, "application/json", SummaryJson(summary));
   }
-  HttpReply page = Reply(200, "text/html; charset=utf-8", DashboardPage(summary));
+  HttpReply page = BodyReply(200, "text/html; charset=utf-8", DashboardPage(summary));
   // Nothing on the page runs or loads from elsewhere.
   page.headers.emplace_back("Content-Security-Policy",
                             "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
@@ -68,12 +57,12 @@ HttpReply Answer(const DashboardContext& context, const HttpRequest& request) {
   std::string error;
   const std::time_t now = context.now();
   if (!ParseQuery(request.query, pairs, error) || !ReadSummaryPeriod(pairs, now, period, error)) {
-    return Text(400, "bad request: " + error);
+    return TextReply(400, "bad request: " + error);
   }
   if (request.path == "/api/events.csv") {
     int64_t limit = 0;
-    if (!ReadLimit(pairs, limit, error)) return Text(400, "bad request: " + error);
-    HttpReply reply = Reply(200, "text/csv; charset=utf-8", std::string());
+    if (!ReadLimit(pairs, limit, error)) return TextReply(400, "bad request: " + error);
+    HttpReply reply = BodyReply(200, "text/csv; charset=utf-8", std::string());
     reply.headers.emplace_back("Content-Disposition", "attachment; filename=\"tovi-events-" +
                                                           period.from + "-" + period.to + ".csv\"");
     if (!request.Head()) reply.stream = EventsCsvStream(*context.source, period, limit);
@@ -100,13 +89,14 @@ HttpReply AnswerDashboard(const DashboardContext& context, const HttpRequest& re
   const auto clock = DashboardAccess::Clock::now();
   switch (context.access->Check(request.authorization, request.client, clock)) {
     case AccessVerdict::kLimited: {
-      HttpReply reply = Text(429, "too many failed attempts from your address; try again later");
+      HttpReply reply =
+          TextReply(429, "too many failed attempts from your address; try again later");
       reply.headers.emplace_back(
           "Retry-After", std::to_string(context.access->RetryAfterSeconds(request.client, clock)));
       return Private(std::move(reply));
     }
     case AccessVerdict::kDenied: {
-      HttpReply reply = Text(401, "the dashboard needs its token");
+      HttpReply reply = TextReply(401, "the dashboard needs its token");
       reply.headers.emplace_back("WWW-Authenticate",
                                  "Basic realm=\"tovi-server dashboard\", charset=\"UTF-8\"");
       return Private(std::move(reply));

@@ -16,14 +16,6 @@ namespace {
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 
-HttpReply BodyReply(int status, const char* contentType, std::string body) {
-  HttpReply reply;
-  reply.status = status;
-  reply.contentType = contentType;
-  reply.body = std::move(body);
-  return reply;
-}
-
 // Errors about parts, which would otherwise repeat with every request.
 ThrottledLog& PartErrors() {
   static ThrottledLog log(stderr);
@@ -230,6 +222,14 @@ HttpReply AnswerPart(const ServerContext& context, const HttpRequest& request,
 }
 
 }  // namespace
+
+HttpReply BodyReply(int status, const char* contentType, std::string body) {
+  HttpReply reply;
+  reply.status = status;
+  reply.contentType = contentType;
+  reply.body = std::move(body);
+  return reply;
+}
 
 HttpReply TextReply(int status, const std::string& text) {
   HttpReply reply;

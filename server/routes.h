@@ -32,3 +32,6 @@ HttpReply Route(const ServerContext& context, const HttpRequest& request);
 
 // A plain-text answer ("text" and a newline).
 HttpReply TextReply(int status, const std::string& text);
+
+// A 200-style answer: status, content type and body.
+HttpReply BodyReply(int status, const char* contentType, std::string body);
