@@ -2,17 +2,20 @@
 
 #include <vector>
 
+#include "platform/narrow_text.h"
 #include "support/scoped_env.h"
 
-// The system's environment block, which GetTempPath and child processes read.
+// The system's environment block, which GetTempPath and child processes read;
+// names and values are UTF-8, like the program's paths.
 void SetEnvValue(const std::string& name, const std::optional<std::string>& value) {
-  SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+  SetEnvironmentVariableW(WidenText(name).c_str(), value ? WidenText(*value).c_str() : nullptr);
 }
 
 std::optional<std::string> GetEnvValue(const std::string& name) {
-  const DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+  const std::wstring wideName = WidenText(name);
+  const DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
   if (size == 0) return std::nullopt;
-  std::vector<char> buffer(size);
-  const DWORD length = GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
-  return std::string(buffer.data(), length);
+  std::vector<wchar_t> buffer(size);
+  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), buffer.data(), size);
+  return NarrowText(std::wstring(buffer.data(), length));
 }
