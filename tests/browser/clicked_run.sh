@@ -12,7 +12,10 @@
 # With a user name, the prefix is made for that Windows user, so that the
 # profile folder C:\users\<user> (its desktop, its temporary directory, the
 # download folder) carries the name; the run then also checks that the log,
-# ANSI code page text, names that folder in code page 1252.
+# ANSI code page text, names that folder in code page 1252. The program
+# itself stays outside the profile: Wine 8 saves a shell link's target path
+# through the ANSI code page, so a target there would not start (Windows
+# keeps it in UTF-16).
 #
 # Uses DISPLAY when set (else a private Xvfb), always a fresh Wine prefix and
 # a temporary HOME.
