@@ -6,6 +6,7 @@
 #include "browser/skin_view.h"
 #include "platform/files.h"
 #include "platform/log.h"
+#include "platform/narrow_text.h"
 #include "platform/paths.h"
 #include "platform/process_command_line.h"
 #include "ui/main_view.h"
@@ -25,7 +26,9 @@ void LoadLaterDllsFromSystemOnly() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   LoadLaterDllsFromSystemOnly();
-  SetProcessCommandLine(GetCommandLineA());
+  // Read wide: the shortcut's argument may name a folder outside the ANSI
+  // code page.
+  SetProcessCommandLine(NarrowText(GetCommandLineW()));
   SetLogPath(EnsureTrailingSeparator(TemporaryDirectory()) + "log.txt");
   auto* window = new Q9BrowserWindow(instance, showCommand);
   // The controller talks to the skinned window.

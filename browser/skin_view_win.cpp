@@ -77,17 +77,19 @@ class SkinView final : public MainView {
   }
 
   std::string ChooseFolder() override {
-    BROWSEINFOA options{};
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&options);
+    // The wide calls: the narrow ones cannot name a folder outside the ANSI
+    // code page, and "best fit" could turn it into another, existing one.
+    BROWSEINFOW options{};
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&options);
     if (chosen == nullptr) return {};
-    char path[MAX_PATH] = {};
-    const bool found = SHGetPathFromIDListA(chosen, path) != FALSE;
+    wchar_t path[MAX_PATH] = {};
+    const bool found = SHGetPathFromIDListW(chosen, path) != FALSE;
     IMalloc* shellAllocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&shellAllocator)) && shellAllocator != nullptr) {
       shellAllocator->Free(chosen);
       shellAllocator->Release();
     }
-    return found ? std::string(path) : std::string();
+    return found ? NarrowText(path) : std::string();
   }
 
   void Flash() override {

@@ -1,15 +1,18 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include <cstring>
 #include <mutex>
 
 #include "platform/desktop_path.h"
+#include "platform/narrow_text.h"
 
 namespace {
 std::mutex lock;
 // Keeps what it held when the shell cannot tell the folder: empty at first.
-char desktopBuffer[MAX_PATH] = {};
+std::string& DesktopBuffer() {
+  static auto* path = new std::string;
+  return *path;
+}
 }  // namespace
 
 std::string GetDesktopPath() {
@@ -17,11 +20,11 @@ std::string GetDesktopPath() {
   LPITEMIDLIST folder = nullptr;
   if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, &folder)) &&
       folder != nullptr) {
-    char path[MAX_PATH] = {};
-    if (SHGetPathFromIDListA(folder, path)) {
-      std::memcpy(desktopBuffer, path, sizeof desktopBuffer);
-    }
+    // The wide call: the narrow one cannot name a desktop outside the ANSI
+    // code page.
+    wchar_t path[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(folder, path)) DesktopBuffer() = NarrowText(path);
     CoTaskMemFree(folder);
   }
-  return desktopBuffer;
+  return DesktopBuffer();
 }

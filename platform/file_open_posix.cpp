@@ -14,3 +14,5 @@ std::FILE* OpenFileForWriting(const std::string& path, FileOpen how) {
   if (stream == nullptr) ::close(fd);
   return stream;
 }
+
+std::FILE* OpenFileForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }

@@ -1,5 +1,5 @@
-// The few file-system operations the program needs, on narrow paths in the
-// platform's narrow encoding (the ANSI code page on Windows, UTF-8 elsewhere).
+// The few file-system operations the program needs, on narrow UTF-8 paths
+// (Windows: widened for the wide API on each call).
 #pragma once
 
 #include <cstdint>

@@ -84,12 +84,12 @@ std::string LogTimestamp() {
 
 void LogLine(const std::string& text) {
   if (!VerboseLogging.load(std::memory_order_relaxed)) return;
-  WriteLine(text + "\n");
+  WriteLine(EncodeNarrowLogText(text) + "\n");
 }
 
 void LogLine(const char* text) {
   if (!VerboseLogging.load(std::memory_order_relaxed)) return;
-  WriteLine(std::string(text ? text : "") + "\n");
+  WriteLine(EncodeNarrowLogText(text ? text : "") + "\n");
 }
 
 void LogFormat(const char* format, ...) {
@@ -98,7 +98,7 @@ void LogFormat(const char* format, ...) {
   va_start(args, format);
   std::string body = FormatV(format, args);
   va_end(args);
-  WriteLine(body);
+  WriteLine(EncodeNarrowLogText(body));
 }
 
 void LogFormatW(const wchar_t* format, ...) {

@@ -55,6 +55,11 @@ std::string FormatLogTimestamp(const LogClock& clock);
 std::string EscapeLogControls(const std::string& body);
 // Encodes a wide body for the log as described at LogFormatW.
 std::string EncodeWideLogText(const std::wstring& body);
+// Encodes a narrow (UTF-8) body for the log. Windows: the log is ANSI code
+// page text, so each UTF-8 character becomes its byte there, or "?" when the
+// code page has none (never a look-alike); a byte outside valid UTF-8 (the
+// program's own 0xB4 accent) is written as it is. Elsewhere unchanged.
+std::string EncodeNarrowLogText(const std::string& body);
 
 // Sends every later line to stream instead of the log file (tests).
 void RedirectLogForTesting(std::FILE* stream);

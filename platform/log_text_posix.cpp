@@ -11,3 +11,5 @@ std::string EncodeWideLogText(const std::wstring& body) {
   }
   return out;
 }
+
+std::string EncodeNarrowLogText(const std::string& body) { return body; }

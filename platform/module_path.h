@@ -3,7 +3,7 @@
 
 #include <string>
 
-// Narrow (Windows: GetModuleFileNameA, at most 260 characters).
+// Narrow UTF-8 (Windows: GetModuleFileNameW, at most 260 characters).
 std::string ModuleFileName();
 // Wide (Windows: GetModuleFileNameW, at most 520 characters).
 std::wstring ModuleFileNameWide();

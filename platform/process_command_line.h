@@ -1,8 +1,8 @@
 // The process's command line as one narrow text, the program's path first:
-// what GetCommandLineA gives on Windows. The Linux entry point joins its
-// arguments into the same form (JoinCommandLine), and keeps the list itself
-// too: a Linux file name may hold a double quote, which the text form cannot
-// carry.
+// on Windows what GetCommandLineW gives, as UTF-8. The Linux entry point
+// joins its arguments into the same form (JoinCommandLine), and keeps the
+// list itself too: a Linux file name may hold a double quote, which the text
+// form cannot carry.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/file_open.h"
 #include "platform/files.h"
 #include "platform/log.h"
 #include "stats/comm_file_signature.h"
@@ -15,7 +16,7 @@
 namespace {
 std::string ReadBytesUpTo(const std::string& path, int64_t maxBytes) {
   std::string bytes;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFileForReading(path);
   if (file == nullptr) return bytes;
   char buffer[16384];
   size_t got = 0;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_open.h"
+
 namespace {
 
 struct FileClose {
@@ -15,7 +17,7 @@ constexpr size_t kReadChunk = 256 * 1024;
 }  // namespace
 
 bool Sha256AddFile(CSha256& hash, const std::string& path, int64_t bytes) {
-  std::unique_ptr<std::FILE, FileClose> in(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileClose> in(OpenFileForReading(path));
   if (!in) return false;
   std::vector<char> buffer(kReadChunk);
   int64_t left = bytes;

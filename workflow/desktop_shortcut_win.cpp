@@ -31,15 +31,15 @@ int CreateShellLink(const std::wstring& target, const std::wstring& arguments,
     return static_cast<int>(result);
   }
   // A path that does not fit is refused, never saved from an unterminated
-  // buffer.
-  wchar_t widePath[MAX_PATH] = {};
-  if (MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, MAX_PATH) == 0) {
-    result = HRESULT_FROM_WIN32(GetLastError());
+  // buffer. Widened from UTF-8, so every character of the desktop's name is
+  // kept.
+  const std::wstring widePath = WidenText(shortcutPath);
+  if (widePath.empty() || widePath.size() >= MAX_PATH) {
     file->Release();
     link->Release();
-    return static_cast<int>(FAILED(result) ? result : E_FAIL);
+    return static_cast<int>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
   }
-  result = file->Save(widePath, TRUE);
+  result = file->Save(widePath.c_str(), TRUE);
   file->Release();
   link->Release();
   return static_cast<int>(result);

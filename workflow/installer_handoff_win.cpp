@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/narrow_text.h"
 #include "workflow/command_line.h"
 #include "workflow/installer_handoff.h"
 
@@ -14,17 +15,22 @@ int RunProgram(const std::string& program, const std::string& argument, int wait
   // arguments.
   const std::string commandLine =
       QuoteWindowsArgument(slash == std::string::npos ? program : program.substr(slash + 1)) + text;
-  std::vector<char> buffer;
+  // The wide call: the narrow one cannot start a program in a folder outside
+  // the ANSI code page.
+  std::vector<wchar_t> buffer;
+  std::wstring wideProgram;
   try {
-    buffer.assign(commandLine.begin(), commandLine.end());
-    buffer.push_back('\0');
+    const std::wstring wide = WidenText(commandLine);
+    buffer.assign(wide.begin(), wide.end());
+    buffer.push_back(L'\0');
+    wideProgram = WidenText(program);
   } catch (const std::bad_alloc&) {
     return 1;
   }
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(program.c_str(), buffer.data(), nullptr, nullptr, FALSE,
+  if (!CreateProcessW(wideProgram.c_str(), buffer.data(), nullptr, nullptr, FALSE,
                       CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &info)) {
     return static_cast<int>(GetLastError());
   }

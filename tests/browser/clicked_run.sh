@@ -6,22 +6,30 @@
 # Screenshots of the awaiting, downloading and paused window go to the
 # artefact directory, each checked at one pixel.
 #
-#   clicked_run.sh <windows build dir> <setup program> <tovi-server> <artefact dir>
+#   clicked_run.sh <windows build dir> <setup program> <tovi-server> <artefact dir> [user]
 #
 # The setup program stands in for the game's: it leaves "<its path>.ran".
+# With a user name, the prefix is made for that Windows user, so that the
+# profile folder C:\users\<user> (its desktop, its temporary directory, the
+# download folder) carries the name; the run then also checks that the log,
+# ANSI code page text, names that folder in code page 1252. The program
+# itself stays outside the profile: Wine 8 saves a shell link's target path
+# through the ANSI code page, so a target there would not start (Windows
+# keeps it in UTF-16).
 #
 # Uses DISPLAY when set (else a private Xvfb), always a fresh Wine prefix and
 # a temporary HOME.
 set -uo pipefail
 
-[ $# -eq 4 ] || {
-  echo "usage: $0 <windows build dir> <setup program> <tovi-server> <artefact dir>" >&2
+[ $# -eq 4 ] || [ $# -eq 5 ] || {
+  echo "usage: $0 <windows build dir> <setup program> <tovi-server> <artefact dir> [user]" >&2
   exit 2
 }
 bindir=$(cd "$1" && pwd)
 setup_exe=$2
 server=$3
 artefacts=$4
+user=${5:-$(id -un)}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 program=$bindir/ToviDownloader.exe
 probe_exe=$bindir/tests/browser/window_probe.exe
@@ -34,6 +42,10 @@ artefacts=$(cd "$artefacts" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tovi-clicked.XXXXXX")
 export HOME=$work/home WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree=;mshtml="
+# Wine names the profile folder after the login name when it makes the prefix.
+export USER=$user LOGNAME=$user USERNAME=$user
+# Wine takes the ANSI code page from the locale: 1252 under this one.
+[ -z "${5:-}" ] || export LC_ALL=C.UTF-8
 mkdir -p "$HOME" "$work/app" "$work/parts"
 
 server_pid=
@@ -174,7 +186,7 @@ xdotool key Return
 wait_for 30 bash -c "! kill -0 $first_pid 2>/dev/null" || fail "program did not end"
 
 # The desktop as the program sees it (Wine links it to $HOME).
-desktop() { echo "$WINEPREFIX/drive_c/users/$(id -un)/Desktop"; }
+desktop() { echo "$WINEPREFIX/drive_c/users/$user/Desktop"; }
 shortcut="$(desktop)/Continuar descargando Tovi.lnk"
 [ -e "$shortcut" ] || shortcut=
 [ -n "$shortcut" ] || fail "no desktop shortcut after closing"
@@ -203,5 +215,18 @@ grep -q '/finish' "$work/server.log" || fail "no finish request"
 [ "$(grep -c 'taskbar button shows the progress' "$log")" -ge "$announced" ] ||
   fail "the taskbar button was not taken in each run it was announced to"
 [ ! -e "$shortcut" ] || fail "shortcut still there after the finish"
+if [ -n "${5:-}" ]; then
+  [ "$log" = "$WINEPREFIX/drive_c/users/$user/Temp/log.txt" ] || fail "log not in the profile: $log"
+  ! grep -q 'Failed to create directory' "$log" || fail "the download folder was not made"
+  # The profile's name as the log's code page writes it: "?" for the letters
+  # it lacks, never a look-alike.
+  expected="received file: C:\\users\\$user\\Desktop\\ToviSetup\\ToviSetup.exe.q9tovi"
+  python3 - "$log" "$expected" <<'PY' || fail "the log does not name the download folder in code page 1252"
+import sys
+log = open(sys.argv[1], "rb").read()
+sys.exit(0 if sys.argv[2].encode("cp1252", "replace") in log else 1)
+PY
+  say "the log names the download folder in code page 1252"
+fi
 say "all parts identical; resumed from ${paused_percent:-?} %"
 say "PASS"

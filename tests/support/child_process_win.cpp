@@ -10,7 +10,7 @@ namespace {
 std::wstring Widen(const std::string& text) {
   std::wstring wide(text.size() + 1, L'\0');
   const int n =
-      MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
   wide.resize(n > 0 ? n - 1 : 0);
   return wide;
 }

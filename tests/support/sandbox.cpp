@@ -22,15 +22,19 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::Write(const std::string& name, const std::string& content) const {
-  std::ofstream out(Path(name), std::ios::binary | std::ios::trunc);
+  std::ofstream out(Utf8Path(Path(name)), std::ios::binary | std::ios::trunc);
   out << content;
 }
 
 std::string Sandbox::Read(const std::string& name) const { return ReadFileBytes(Path(name)); }
 
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Utf8Path(path), std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::filesystem::path Utf8Path(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
 }

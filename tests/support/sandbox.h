@@ -27,3 +27,8 @@ class Sandbox {
 
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
+
+// The path named by UTF-8 text, the program's narrow paths, whatever the
+// system's code page (std::filesystem would read a plain string through it
+// on Windows).
+std::filesystem::path Utf8Path(const std::string& text);

@@ -25,9 +25,11 @@ TEST(DesktopShortcut, StartsTheProgramInItsDirectoryWithTheFirstPartialFile) {
   const std::string shortcut = GetShortcutPath();
   EXPECT_EQ(shortcut, EnsureTrailingSeparator(GetDesktopPath()) + "Continuar descargando Tovi" +
                           kShortcutExtension);
-  // Characters outside ASCII that the narrow encoding holds on both
-  // platforms (Latin-1 letters), blanks, and one more shortcut before it.
-  const std::string folder = sandbox.Path(NarrowText(L"A\u00f1o de Tovi \u00f1and\u00fa"));
+  // Characters outside ASCII, Latin-1 letters and ones no Western ANSI code
+  // page holds (a profile folder "José Łukasz Юрий"), blanks, and one more
+  // shortcut before it.
+  const std::string folder = sandbox.Path(NarrowText(
+      L"A\u00f1o de Tovi \u00f1and\u00fa Jos\u00e9 \u0141ukasz \u042e\u0440\u0438\u0439"));
   for (const char* name : {"first.q9tovi", "ToviSetup.exe.q9tovi"}) {
     ResetDownloadRecordsForTesting();
     TheDownloadPlan.partialPaths = {folder + kPathSeparator + name};

@@ -219,4 +219,25 @@ TEST_F(RenameTest, ProgramStartsUnderItsBareNameAndIsNotWaitedFor) {
   while (!std::filesystem::remove(program, error) && TickCount() - start < 30000) SleepMs(50);
 }
 
+// A setup program in a folder whose name the ANSI code page cannot hold (a
+// user's profile, "José Łukasz Юрий" on a Western system) is started all the
+// same.
+TEST_F(RenameTest, ProgramInAFolderOutsideTheCodePageStarts) {
+  const std::string folder =
+      sandbox_.Path("Jos\xC3\xA9 \xC5\x81ukasz \xD0\xAE\xD1\x80\xD0\xB8\xD0\xB9");
+  std::filesystem::create_directories(Utf8Path(folder));
+  const std::string program = folder + kPathSeparator + "ToviSetup.exe";
+  std::filesystem::copy_file(TOVI_FAKE_SETUP_PATH, Utf8Path(program));
+  const uint32_t start = TickCount();
+  EXPECT_EQ(RunProgram(program, "", 1), 0);
+  const std::string marker = program + ".ran";
+  while (!FileExists(marker) && TickCount() - start < 20000) SleepMs(20);
+  SleepMs(100);
+  EXPECT_EQ(ReadFileBytes(marker).rfind("cwd ", 0), 0u) << ReadFileBytes(marker);
+  std::error_code error;
+  while (!std::filesystem::remove(Utf8Path(program), error) && TickCount() - start < 30000) {
+    SleepMs(50);
+  }
+}
+
 }  // namespace

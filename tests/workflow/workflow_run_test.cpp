@@ -201,6 +201,37 @@ TEST_F(WorkflowRunTest, FreshStartEndsInTheStartedSetupProgram) {
   EXPECT_EQ(ReadFileBytes(marker), "cwd " + fs::current_path().string() + "\n");
 }
 
+// A user's profile folder whose name the ANSI code page cannot hold ("José
+// Łukasz Юрий" on a Western Windows): the communication file in its
+// temporary directory, the parts in a folder below it and the setup program
+// started from there.
+TEST_F(WorkflowRunTest, FreshStartInAProfileFolderOutsideTheCodePage) {
+  const std::string baseUrl = FixtureBaseUrl();
+  ASSERT_FALSE(baseUrl.empty()) << "no tovi_workflow_server fixture";
+  const std::string profile =
+      sandbox_.Path("Jos\xC3\xA9 \xC5\x81ukasz \xD0\xAE\xD1\x80\xD0\xB8\xD0\xB9");
+  const std::string tmp = profile + kPathSeparator + "Temp";
+  fs::create_directories(Utf8Path(tmp));
+  fs::permissions(Utf8Path(tmp), fs::perms::owner_all);  // a private TMPDIR, as Linux wants it
+  ScopedEnv profileEnv({{"TMPDIR", tmp}, {"TMP", tmp}, {"TEMP", tmp}});
+  downloadDir_ = EnsureTrailingSeparator(profile + kPathSeparator + "Mis juegos");
+  fs::create_directories(Utf8Path(downloadDir_));
+  TheUiState.SetDownloadFolder(downloadDir_);
+
+  Run(baseUrl, {});
+
+  EXPECT_TRUE(log_.Contains("installer downloaded")) << Screen();
+  for (const char* name : kPartNames) {
+    const std::string served = ReadFileBytes(ServerDir() + "/parts/" + name);
+    ASSERT_FALSE(served.empty()) << name;
+    EXPECT_TRUE(ReadFileBytes(downloadDir_ + name) == served) << name << " differs";
+  }
+  EXPECT_FALSE(FileExists(tmp + kPathSeparator + "comm290.tmp"));
+  EXPECT_FALSE(FileExists(shortcut_));
+  EXPECT_TRUE(WaitForFile(downloadDir_ + "ToviSetup.exe.ran", 15000))
+      << "the setup program did not run";
+}
+
 TEST_F(WorkflowRunTest, ResumeContinuesFromTheBytesOnDisk) {
   constexpr int64_t kSize = 300000;
   constexpr int64_t kOnDisk = 123457;
