@@ -26,8 +26,8 @@ inline void AppendUtf8(std::string& out, uint32_t c) {
 // Length of the valid UTF-8 sequence at text[i] and its code point; 0 when
 // there is none (a stray byte, an overlong form, a surrogate, a cut end).
 inline size_t DecodeUtf8(const std::string& text, size_t i, uint32_t* code) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-  const uint8_t lead = byte(i);
+  const auto at = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+  const uint8_t lead = at(i);
   size_t length = 0;
   uint32_t value = 0;
   uint32_t minimum = 0;
@@ -45,8 +45,8 @@ inline size_t DecodeUtf8(const std::string& text, size_t i, uint32_t* code) {
   }
   if (i + length > text.size()) return 0;
   for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte(i + k) & 0x3F);
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (at(i + k) & 0x3F);
   }
   if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
   *code = value;
