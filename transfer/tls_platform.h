@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
-// Applies them to a handle that verifies peers (web_schemes.h). False when
-// libcurl refuses one; the handle must not be used then.
-[[nodiscard]] bool ApplyPlatformTlsOptions(CURL* curl);
+// Applies them to a handle that verifies peers (web_schemes.h).
+// trustFileGiven: the caller named the certificates to trust (tests) instead
+// of the system's. False when libcurl refuses a setting; the handle must not
+// be used then.
+[[nodiscard]] bool ApplyPlatformTlsOptions(CURL* curl, bool trustFileGiven);

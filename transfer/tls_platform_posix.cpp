@@ -2,4 +2,4 @@
 
 // OpenSSL's defaults in libcurl (the system's CA store, no revocation check)
 // are the ones wanted.
-bool ApplyPlatformTlsOptions(CURL* /*curl*/) { return true; }
+bool ApplyPlatformTlsOptions(CURL* /*curl*/, bool /*trustFileGiven*/) { return true; }
