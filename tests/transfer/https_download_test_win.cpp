@@ -63,7 +63,8 @@ TEST_F(HttpsDownloadTest, VerifiedCertificateOnly) {
     SetTrustedCertificatesForTesting(c.testCaTrusted ? dir_ + "ca.pem" : "");
     const std::string path = sandbox_.Path(name + ".q9tovi");
     LogCapture log;
-    EXPECT_EQ(DownloadFile(path, Url(c.server), kPartSize, 0), c.taken);
+    EXPECT_EQ(DownloadFile(path, Url(c.server), kPartSize, 0), c.taken)
+        << testing::PrintToString(log.Bodies());
     // The bytes are random: compared, not printed.
     const std::string got = ReadFileBytes(path);
     if (c.taken) {
