@@ -1,5 +1,7 @@
 #include "transfer/web_schemes.h"
 
+#include "transfer/tls_platform.h"
+
 namespace {
 std::string trustedForTesting;
 }  // namespace
@@ -17,7 +19,7 @@ bool LimitToWebWithVerification(CURL* curl) {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   if (!trustedForTesting.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, trustedForTesting.c_str());
-  return true;
+  return !withTls || ApplyPlatformTlsOptions(curl, !trustedForTesting.empty());
 }
 
 void SetTrustedCertificatesForTesting(const std::string& pemFile) { trustedForTesting = pemFile; }

@@ -14,5 +14,6 @@
 [[nodiscard]] bool LimitToWebWithVerification(CURL* curl);
 
 // Trust the certificates in this PEM file instead of the system's (tests;
-// empty: the system's again).
+// empty: the system's again). With Schannel, libcurl then checks the chain
+// and the name itself, and matches DNS names only, not IP addresses.
 void SetTrustedCertificatesForTesting(const std::string& pemFile);
