@@ -12,27 +12,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/utf16_win.h"
+
 namespace {
 
 HWND MainWindow() { return FindWindowW(L"Q9Browser0029", nullptr); }
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                      nullptr, nullptr);
-  return out;
-}
-
-std::wstring Widen(const char* text) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), size);
-  out.resize(static_cast<size_t>(size > 0 ? size - 1 : 0));
-  return out;
-}
 
 // The last visible text control (static or edit) under the client point.
 HWND TextControlAt(HWND main, int x, int y) {
@@ -56,7 +40,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const std::string command = argv[1];
   if (command == "dialog" && argc == 3) {
-    HWND dialog = FindWindowW(nullptr, Widen(argv[2]).c_str());
+    HWND dialog = FindWindowW(nullptr, Utf16(argv[2]).c_str());
     if (dialog == nullptr || !IsWindowVisible(dialog)) return 1;
     RECT rect;
     GetWindowRect(dialog, &rect);

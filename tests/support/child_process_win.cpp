@@ -5,16 +5,7 @@
 #include <cwchar>
 
 #include "support/child_process.h"
-
-namespace {
-std::wstring Widen(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-  wide.resize(n > 0 ? n - 1 : 0);
-  return wide;
-}
-}  // namespace
+#include "support/utf16_win.h"
 
 ChildProcess::~ChildProcess() { Kill(); }
 
@@ -29,13 +20,13 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     }
     FreeEnvironmentStringsW(block);
   }
-  for (const auto& [key, value] : env) merged[Widen(key)] = Widen(value);
+  for (const auto& [key, value] : env) merged[Utf16(key)] = Utf16(value);
   std::wstring envBlock;
   for (const auto& [key, value] : merged) envBlock += key + L"=" + value + L'\0';
   envBlock += L'\0';
 
-  std::wstring commandLine = L"\"" + Widen(program) + L"\"";
-  for (const auto& arg : args) commandLine += L" \"" + Widen(arg) + L"\"";
+  std::wstring commandLine = L"\"" + Utf16(program) + L"\"";
+  for (const auto& arg : args) commandLine += L" \"" + Utf16(arg) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
@@ -86,7 +77,7 @@ int KillProgramInstances(const std::string& fileName, const std::string&) {
   int killed = 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  const std::wstring wanted = Widen(fileName);
+  const std::wstring wanted = Utf16(fileName);
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more;
