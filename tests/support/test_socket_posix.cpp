@@ -17,19 +17,13 @@ bool Wait(TestSocket socket, short events, int timeoutMs) {
 }  // namespace
 
 TestSocket ListenOnLoopback(uint16_t* port) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (listener < 0) return kNoSocket;
-  const int yes = 1;
-  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  const TestSocket listener = ListenOnLoopbackPort(0);
+  if (listener == kNoSocket) return kNoSocket;
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   socklen_t length = sizeof address;
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener, 16) != 0 ||
-      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(listener);
+  if (::getsockname(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&address), &length) !=
+      0) {
+    CloseTestSocket(listener);
     return kNoSocket;
   }
   *port = ntohs(address.sin_port);

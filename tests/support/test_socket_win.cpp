@@ -27,22 +27,16 @@ bool Wait(TestSocket socket, bool forWrite, int timeoutMs) {
 }  // namespace
 
 TestSocket ListenOnLoopback(uint16_t* port) {
-  if (!StartWinsock()) return kNoSocket;
-  const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (listener == INVALID_SOCKET) return kNoSocket;
+  const TestSocket listener = ListenOnLoopbackPort(0);
+  if (listener == kNoSocket) return kNoSocket;
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   int length = sizeof address;
-  if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener, 16) != 0 ||
-      ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::closesocket(listener);
+  if (::getsockname(Native(listener), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    CloseTestSocket(listener);
     return kNoSocket;
   }
   *port = ntohs(address.sin_port);
-  return static_cast<TestSocket>(listener);
+  return listener;
 }
 
 TestSocket AcceptConnection(TestSocket listener) {
